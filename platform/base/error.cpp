@@ -1,0 +1,16 @@
+// The thread's last error, as kernel32 keeps it.
+#include <winbase.h>
+
+namespace {
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+}
+
+DWORD WINAPI GetLastError()
+{
+    return t_lastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode)
+{
+    t_lastError = dwErrCode;
+}

@@ -1,0 +1,5 @@
+// gdi32: device contexts, bitmaps, pens, brushes and raster operations (platform/gdi).
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"

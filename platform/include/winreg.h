@@ -1,0 +1,5 @@
+// advapi32: the registry (platform/registry).
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
