@@ -40,3 +40,10 @@ struct IStream : ISequentialStream {
 };
 typedef IStream* LPSTREAM;
 QOR_DEFINE_IID(IStream, 0x0000000c, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46);
+
+// IPersist: the class id of a persistent object (base of the IPersist* interfaces).
+struct IPersist : IUnknown {
+    STDMETHOD(GetClassID)(CLSID* pClassID) = 0;
+};
+typedef IPersist* LPPERSIST;
+QOR_DEFINE_IID(IPersist, 0x0000010c, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46);

@@ -11,6 +11,7 @@ struct Surface {
     int width = 0;
     int height = 0;
     int stride = 0;           // bytes from one row to the next
+                              // (negative for a bottom-up DIB section: bits is still the top row)
     DWORD* bits = nullptr;    // owned by whoever created the surface
 };
 

@@ -1,0 +1,132 @@
+// A small ATL of our own: threading models, the module object with its lock count,
+// and (through atlcomcli.h) the smart pointers and the BSTR and VARIANT wrappers.
+#pragma once
+
+#include <atomic>
+#include <cassert>
+#include <mutex>
+#include <new>
+
+#include "windows.h"
+#include "objbase.h"
+#include "unknwn.h"
+
+#define ATLASSERT(expr) assert(expr)
+#define ATL_NO_VTABLE
+
+// State that belongs to one module (the server library, a host program) rather than to the
+// process: on Windows ATL is linked into each module separately, so each has its own lock count
+// and class table. Hidden visibility keeps the copies apart when several modules of a process
+// include these headers.
+#define QOR_ATL_MODULE_LOCAL __attribute__((visibility("hidden")))
+
+namespace ATL {
+
+// --- Threading models. Objects of an apartment use plain counts; the module, the class
+// factories and anything shared between threads use interlocked ones.
+
+class CComFakeCriticalSection {
+public:
+    HRESULT Init() { return S_OK; }
+    HRESULT Term() { return S_OK; }
+    HRESULT Lock() { return S_OK; }
+    HRESULT Unlock() { return S_OK; }
+};
+
+class CComCriticalSection {
+public:
+    HRESULT Init() { return S_OK; }
+    HRESULT Term() { return S_OK; }
+    HRESULT Lock()
+    {
+        m_sec.lock();
+        return S_OK;
+    }
+    HRESULT Unlock()
+    {
+        m_sec.unlock();
+        return S_OK;
+    }
+
+private:
+    std::recursive_mutex m_sec;
+};
+typedef CComCriticalSection CComAutoCriticalSection;
+
+class CComSingleThreadModel {
+public:
+    static ULONG WINAPI Increment(LONG* p) { return static_cast<ULONG>(++(*p)); }
+    static ULONG WINAPI Decrement(LONG* p) { return static_cast<ULONG>(--(*p)); }
+    typedef CComFakeCriticalSection AutoCriticalSection;
+    typedef CComFakeCriticalSection CriticalSection;
+    typedef CComSingleThreadModel ThreadModelNoCS;
+};
+
+class CComMultiThreadModelNoCS {
+public:
+    static ULONG WINAPI Increment(LONG* p) { return static_cast<ULONG>(std::atomic_ref<LONG>(*p).fetch_add(1) + 1); }
+    static ULONG WINAPI Decrement(LONG* p) { return static_cast<ULONG>(std::atomic_ref<LONG>(*p).fetch_sub(1) - 1); }
+    typedef CComFakeCriticalSection AutoCriticalSection;
+    typedef CComFakeCriticalSection CriticalSection;
+    typedef CComMultiThreadModelNoCS ThreadModelNoCS;
+};
+
+class CComMultiThreadModel {
+public:
+    static ULONG WINAPI Increment(LONG* p) { return CComMultiThreadModelNoCS::Increment(p); }
+    static ULONG WINAPI Decrement(LONG* p) { return CComMultiThreadModelNoCS::Decrement(p); }
+    typedef CComAutoCriticalSection AutoCriticalSection;
+    typedef CComCriticalSection CriticalSection;
+    typedef CComMultiThreadModelNoCS ThreadModelNoCS;
+};
+
+typedef CComMultiThreadModel CComGlobalsThreadModel;
+typedef CComSingleThreadModel CComObjectThreadModel;
+
+// --- The module object: the lock count (live objects plus LockServer locks) that decides
+// whether the module may be unloaded. The most recently constructed module object of a module
+// is that module's _pAtlModule.
+
+class CAtlModule;
+QOR_ATL_MODULE_LOCAL inline CAtlModule* _pAtlModule = nullptr;
+
+class CAtlModule {
+public:
+    CAtlModule() noexcept { _pAtlModule = this; }
+    virtual ~CAtlModule()
+    {
+        if (_pAtlModule == this)
+            _pAtlModule = nullptr;
+    }
+    CAtlModule(const CAtlModule&) = delete;
+    CAtlModule& operator=(const CAtlModule&) = delete;
+
+    virtual LONG Lock() { return static_cast<LONG>(CComGlobalsThreadModel::Increment(&m_nLockCnt)); }
+    virtual LONG Unlock() { return static_cast<LONG>(CComGlobalsThreadModel::Decrement(&m_nLockCnt)); }
+    virtual LONG GetLockCount() { return std::atomic_ref<LONG>(m_nLockCnt).load(); }
+
+    LONG m_nLockCnt = 0;
+};
+
+// Objects lock the module while they live. A program that has no module object (a test, a
+// host) still creates objects; the lock is then skipped.
+inline void AtlModuleLock()
+{
+    if (_pAtlModule != nullptr)
+        _pAtlModule->Lock();
+}
+inline void AtlModuleUnlock()
+{
+    if (_pAtlModule != nullptr)
+        _pAtlModule->Unlock();
+}
+
+inline bool InlineIsEqualUnknown(REFGUID rguid) { return IsEqualGUID(rguid, IID_IUnknown); }
+
+}  // namespace ATL
+
+#include "atlcomcli.h"
+
+#ifndef _ATL_NO_AUTOMATIC_NAMESPACE
+using namespace ATL;
+#endif

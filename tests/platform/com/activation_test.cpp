@@ -1,0 +1,213 @@
+// COM activation: apartments, classes registered in the process, and in-process servers
+// registered under HKEY_CLASSES_ROOT\CLSID in a temporary registry.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <winreg.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "com_test_objects.h"
+#include "testserver.h"
+
+namespace {
+
+using comtest::CountedFactory;
+using comtest::CountedObject;
+
+DEFINE_GUID(kInProcessClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x01);
+DEFINE_GUID(kUnknownClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x02);
+DEFINE_GUID(kMissingModuleClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x03);
+DEFINE_GUID(kNoExportClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x04);
+DEFINE_GUID(kNoServerKeyClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x05);
+DEFINE_GUID(kWrongClassInModule, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x06);
+
+// Every test of this program sees an empty registry of its own (QOR_REGISTRY_DIR), set
+// before any registry call.
+class TemporaryRegistry : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/qor_com_test_XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        m_folder = pattern;
+        setenv("QOR_REGISTRY_DIR", m_folder.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+
+private:
+    std::string m_folder;
+};
+::testing::Environment* const g_registry = ::testing::AddGlobalTestEnvironment(new TemporaryRegistry);
+
+std::u16string ClassKey(REFCLSID clsid)
+{
+    OLECHAR text[39];
+    StringFromGUID2(clsid, text, 39);
+    return u"Software\\Classes\\CLSID\\" + std::u16string(text);
+}
+
+// Registers clsid for the current user; a null path makes the class key without
+// InprocServer32.
+void RegisterServer(REFCLSID clsid, const char* path)
+{
+    const std::u16string keyName = ClassKey(clsid) + (path ? u"\\InprocServer32" : u"");
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    if (path) {
+        const std::u16string value(path, path + std::char_traits<char>::length(path));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                                static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"ThreadingModel", 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(u"Apartment"), 20));
+    }
+    RegCloseKey(key);
+}
+
+TEST(CoInitialize, IsCountedPerThread)
+{
+    std::thread([] {
+        EXPECT_EQ(S_OK, CoInitialize(nullptr));
+        EXPECT_EQ(S_FALSE, CoInitialize(nullptr));
+        EXPECT_EQ(RPC_E_CHANGED_MODE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        CoUninitialize();
+        CoUninitialize();
+        EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        CoUninitialize();
+        int reserved = 0;
+        EXPECT_EQ(E_INVALIDARG, CoInitializeEx(&reserved, COINIT_APARTMENTTHREADED));
+    }).join();
+    std::thread([] { EXPECT_EQ(S_OK, CoInitialize(nullptr)); CoUninitialize(); }).join();
+}
+
+TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevoked)
+{
+    CountedFactory factory;
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    EXPECT_NE(0u, cookie);
+    EXPECT_EQ(2u, factory.Refs());
+
+    IDispatch* object = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     reinterpret_cast<void**>(&object)));
+    ASSERT_NE(nullptr, object);
+    EXPECT_EQ(0u, object->Release());  // the caller holds the only reference
+    EXPECT_EQ(2u, factory.Refs());  // the factory reference taken for the call is given back
+
+    IClassFactory* classObject = nullptr;
+    ASSERT_EQ(S_OK, CoGetClassObject(kInProcessClass, CLSCTX_ALL, nullptr, IID_IClassFactory,
+                                     reinterpret_cast<void**>(&classObject)));
+    EXPECT_EQ(static_cast<IClassFactory*>(&factory), classObject);
+    classObject->Release();
+
+    // Errors of the factory come through unchanged, with a null result.
+    void* result = &factory;
+    EXPECT_EQ(E_NOINTERFACE, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IStream, &result));
+    EXPECT_EQ(nullptr, result);
+    CountedObject outer;
+    result = &factory;
+    EXPECT_EQ(CLASS_E_NOAGGREGATION,
+              CoCreateInstance(kInProcessClass, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(nullptr, result);
+
+    // Registered for in-process use only: another context does not find it.
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &result));
+
+    ASSERT_EQ(S_OK, CoRevokeClassObject(cookie));
+    EXPECT_EQ(1u, factory.Refs());
+    EXPECT_EQ(CO_E_OBJNOTREG, CoRevokeClassObject(cookie));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(2, factory.Created());
+}
+
+TEST(CoRegisterClassObject, SingleUseObjectsAreHandedOutOnce)
+{
+    CountedFactory factory;
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_SINGLEUSE, &cookie));
+    IUnknown* object = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                     reinterpret_cast<void**>(&object)));
+    object->Release();
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                                    reinterpret_cast<void**>(&object)));
+    EXPECT_EQ(S_OK, CoRevokeClassObject(cookie));
+    EXPECT_EQ(1u, factory.Refs());
+}
+
+TEST(CoRegisterClassObject, RefusesBadArgumentsAndDuplicates)
+{
+    CountedFactory factory;
+    DWORD cookie = 0;
+    EXPECT_EQ(E_INVALIDARG, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, nullptr));
+    EXPECT_EQ(E_INVALIDARG, CoRegisterClassObject(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    ASSERT_EQ(S_OK, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    DWORD second = 0;
+    EXPECT_EQ(CO_E_OBJISREG, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &second));
+    EXPECT_EQ(0u, second);
+    EXPECT_EQ(S_OK, CoRevokeClassObject(cookie));
+    EXPECT_EQ(1u, factory.Refs());
+}
+
+TEST(CoCreateInstance, RefusesNullResultPointers)
+{
+    EXPECT_EQ(E_POINTER, CoCreateInstance(kUnknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr));
+    EXPECT_EQ(E_INVALIDARG, CoGetClassObject(kUnknownClass, CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown, nullptr));
+}
+
+TEST(CoCreateInstance, LoadsTheServerNamedInTheRegistry)
+{
+    RegisterServer(CLSID_TestServerObject, QOR_TEST_SERVER_MODULE);
+    IPersist* persist = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TestServerObject, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist,
+                                     reinterpret_cast<void**>(&persist)));
+    ASSERT_NE(nullptr, persist);
+    CLSID clsid = GUID_NULL;
+    EXPECT_EQ(S_OK, persist->GetClassID(&clsid));
+    EXPECT_TRUE(IsEqualCLSID(CLSID_TestServerObject, clsid));
+    persist->Release();
+
+    // A second creation uses the module already loaded.
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TestServerObject, nullptr, CLSCTX_ALL, IID_IUnknown,
+                                     reinterpret_cast<void**>(&unknown)));
+    unknown->Release();
+
+    // Results of the server pass through.
+    void* result = &clsid;
+    CountedObject outer;
+    EXPECT_EQ(CLASS_E_NOAGGREGATION,
+              CoCreateInstance(CLSID_TestServerObject, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(nullptr, result);
+    EXPECT_EQ(REGDB_E_CLASSNOTREG,
+              CoCreateInstance(CLSID_TestServerObject, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &result));
+    RegisterServer(kWrongClassInModule, QOR_TEST_SERVER_MODULE);
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+              CoCreateInstance(kWrongClassInModule, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(nullptr, result);
+}
+
+TEST(CoCreateInstance, ReportsRegistrationAndModuleErrors)
+{
+    void* result = nullptr;
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kUnknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    RegisterServer(kNoServerKeyClass, nullptr);
+    EXPECT_EQ(REGDB_E_CLASSNOTREG,
+              CoCreateInstance(kNoServerKeyClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    RegisterServer(kMissingModuleClass, "/nonexistent/libmissing.so");
+    EXPECT_EQ(CO_E_DLLNOTFOUND,
+              CoCreateInstance(kMissingModuleClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    RegisterServer(kNoExportClass, QOR_TEST_NOEXPORT_MODULE);
+    EXPECT_EQ(CO_E_ERRORINDLL, CoCreateInstance(kNoExportClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(nullptr, result);
+}
+
+}  // namespace

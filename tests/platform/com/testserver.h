@@ -1,0 +1,6 @@
+// The class that the test server module serves.
+#pragma once
+
+#include <guiddef.h>
+
+DEFINE_GUID(CLSID_TestServerObject, 0x5d1c0a7e, 0x3b2f, 0x4c61, 0x9a, 0x0e, 0x21, 0x7f, 0x64, 0x88, 0x0c, 0x15);
