@@ -107,8 +107,11 @@ public:
     // coordinates and the paper in image pixels out.
     void GetPaperRects(const RECT& rcClient, PageAreaF* pPageArea, RECT* prcImageView, RECT* prcPaperImage) const;
 
-    // --- Image store and scroll bars (minimal forms until those parts are built)
+    // --- Image store and scroll bars
+    // Rebuilds the displayed bitmap from m_pPreviewSource in the current orientation (the
+    // image store's step; the store that loads the source comes with the image files).
     void ApplyOrientation();
+    // Minimal form: does nothing until the view has its scroll bars.
     void UpdateScrollBars();
 
     // --- Members

@@ -242,7 +242,8 @@ BOOL CRectTrackerBase::SetCursorForHit(HWND wnd, UINT hitTestCode)
     if (hit < 0)
         return FALSE;
     hit = NormalizeHandle(hit);
-    if (hit == HitMiddle && (style & StyleHatchedBorder) && !PtInRect(&rect, pt))
+    const RECT inner = NormalizedRect();
+    if (hit == HitMiddle && (style & StyleHatchedBorder) && !PtInRect(&inner, pt))
         hit = HitHatchedBorder;
     SetCursor(Shared().cursors[hit]);
     return TRUE;
@@ -507,8 +508,9 @@ void CRectTrackerBase::DrawDragFeedback(const RECT* r, HWND clipTo, HDC dc, HWND
     SetROP2(dc, R2_XORPEN);
     SelectObject(dc, Shared().dottedPen);
     SelectObject(dc, GetStockObject(NULL_BRUSH));
-    // XOR twice restores the pixels: the previous outline is removed, then (unless this is
-    // the final erase, whose border is 0) the new one drawn.
+    // XOR twice restores the pixels: the previous outline is removed, then the new one is
+    // drawn. The final erase (border 0) only removes, and the outline drawn is the one
+    // mapped into the DC's window; an empty lastRect means nothing is on the screen.
     if (!IsRectEmpty(&lastRect))
         Rectangle(dc, lastRect.left, lastRect.top, lastRect.right, lastRect.bottom);
     if (border.cx != 0)

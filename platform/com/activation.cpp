@@ -65,8 +65,9 @@ IUnknown* FindRegistered(REFCLSID rclsid, DWORD dwClsContext)
     return nullptr;
 }
 
-// The default value of InprocServer32 for rclsid; registry contents are untrusted, so the
-// text ends at its first NUL or at the end of the data, whichever comes first.
+// The default value of InprocServer32 for rclsid. Registry contents are untrusted: the
+// text ends at its first NUL or at the end of the data, whichever comes first, and a path
+// that does not fit MAX_PATH (with its NUL) is refused as a module that cannot be found, never cut.
 HRESULT ReadServerPath(REFCLSID rclsid, std::u16string* path)
 {
     OLECHAR clsidText[39];
@@ -75,22 +76,17 @@ HRESULT ReadServerPath(REFCLSID rclsid, std::u16string* path)
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return REGDB_E_CLASSNOTREG;
+    WCHAR buffer[MAX_PATH];
     DWORD type = 0;
-    DWORD bytes = 0;
-    LSTATUS status = RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &bytes);
-    std::vector<BYTE> data(bytes);
-    if (status == ERROR_SUCCESS && bytes > 0)
-        status = RegQueryValueExW(key, nullptr, nullptr, &type, data.data(), &bytes);
+    DWORD bytes = sizeof buffer;
+    const LSTATUS status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
     RegCloseKey(key);
+    if (status == ERROR_MORE_DATA)
+        return CO_E_DLLNOTFOUND;
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return REGDB_E_CLASSNOTREG;
-    path->clear();
-    for (DWORD i = 0; i + 1 < std::min<DWORD>(bytes, static_cast<DWORD>(data.size())); i += 2) {
-        const OLECHAR c = static_cast<OLECHAR>(data[i] | (data[i + 1] << 8));
-        if (c == 0)
-            break;
-        path->push_back(c);
-    }
+    const std::size_t chars = std::min<std::size_t>(bytes, sizeof buffer) / sizeof(WCHAR);
+    path->assign(buffer, std::find(buffer, buffer + chars, u'\0'));
     return path->empty() ? REGDB_E_CLASSNOTREG : S_OK;
 }
 

@@ -5,6 +5,7 @@
 // and dimension 1 varies fastest in memory; rgIndices[0] indexes dimension 1.
 #include "com_private.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -171,7 +172,7 @@ HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa)
 {
     if (!psa)
         return S_OK;
-    if (psa->cLocks > 0)
+    if (std::atomic_ref<ULONG>(psa->cLocks).load() > 0)
         return DISP_E_ARRAYISLOCKED;
     ClearElements(psa);
     if (!(psa->fFeatures & kCallerOwned)) {
@@ -232,13 +233,18 @@ HRESULT WINAPI SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt)
     return S_OK;
 }
 
+// The lock count changes atomically, as Windows' interlocked count does, so that threads
+// that share an array may lock it at the same time.
 HRESULT WINAPI SafeArrayLock(SAFEARRAY* psa)
 {
     if (!psa)
         return E_INVALIDARG;
-    if (psa->cLocks >= kMaxLocks)
-        return E_UNEXPECTED;
-    ++psa->cLocks;
+    std::atomic_ref<ULONG> locks(psa->cLocks);
+    ULONG count = locks.load();
+    do {
+        if (count >= kMaxLocks)
+            return E_UNEXPECTED;
+    } while (!locks.compare_exchange_weak(count, count + 1));
     return S_OK;
 }
 
@@ -246,9 +252,12 @@ HRESULT WINAPI SafeArrayUnlock(SAFEARRAY* psa)
 {
     if (!psa)
         return E_INVALIDARG;
-    if (psa->cLocks == 0)
-        return E_UNEXPECTED;
-    --psa->cLocks;
+    std::atomic_ref<ULONG> locks(psa->cLocks);
+    ULONG count = locks.load();
+    do {
+        if (count == 0)
+            return E_UNEXPECTED;
+    } while (!locks.compare_exchange_weak(count, count - 1));
     return S_OK;
 }
 

@@ -374,7 +374,8 @@ std::string FormatReal(double value, int precision)
 std::string FormatCurrency(std::int64_t value)
 {
     const bool negative = value < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     std::string text = (negative ? "-" : "") + std::to_string(magnitude / kCurrencyScale);
     std::uint64_t fraction = magnitude % kCurrencyScale;
     if (fraction) {

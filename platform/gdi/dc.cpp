@@ -100,7 +100,8 @@ using namespace qor::gdi;
 
 HDC qor::CreateSurfaceDC(const Surface& surface, POINT origin, const RECT& clip)
 {
-    if (!surface.bits || surface.width <= 0 || surface.height <= 0) {
+    const long long rowBytes = surface.stride < 0 ? -(long long)surface.stride : surface.stride;
+    if (!surface.bits || surface.width <= 0 || surface.height <= 0 || rowBytes < 4LL * surface.width) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }

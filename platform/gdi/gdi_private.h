@@ -144,25 +144,29 @@ inline COLORREF ColorOf(DWORD pixel)
     return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
 }
 
+// Bitwise choice: the bits of a where c is set, of b elsewhere.
+inline DWORD Mux(DWORD c, DWORD a, DWORD b)
+{
+    return (c & a) | (~c & b);
+}
+// All ones if bit i of code is set, else zero.
+inline DWORD Spread(unsigned code, int i)
+{
+    return ((code >> i) & 1) ? 0xFFFFFFFFu : 0u;
+}
 // Ternary raster operation: each bit of the result is the bit of the truth-table byte
 // indexed by (pattern << 2) | (source << 1) | destination.
 inline DWORD Rop3(BYTE code, DWORD p, DWORD s, DWORD d)
 {
-    DWORD r = 0;
-    for (int i = 0; i < 8; ++i)
-        if ((code >> i) & 1)
-            r |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
-    return r;
+    const DWORD s1 = Mux(d, Spread(code, 7), Spread(code, 6)), s0 = Mux(d, Spread(code, 5), Spread(code, 4));
+    const DWORD n1 = Mux(d, Spread(code, 3), Spread(code, 2)), n0 = Mux(d, Spread(code, 1), Spread(code, 0));
+    return Mux(p, Mux(s, s1, s0), Mux(s, n1, n0));
 }
 // Binary raster operation R2_*: bit (pen << 1) | destination of (mode - 1).
 inline DWORD Rop2(int mode, DWORD p, DWORD d)
 {
-    const int code = mode - 1;
-    DWORD r = 0;
-    for (int i = 0; i < 4; ++i)
-        if ((code >> i) & 1)
-            r |= ((i & 2) ? p : ~p) & ((i & 1) ? d : ~d);
-    return r;
+    const unsigned code = unsigned(mode - 1);
+    return Mux(p, Mux(d, Spread(code, 3), Spread(code, 2)), Mux(d, Spread(code, 1), Spread(code, 0)));
 }
 // The ternary code that does what a binary mode does with a brush as the pen.
 inline BYTE Rop3FromRop2(int mode)

@@ -104,8 +104,8 @@ struct StyleCursor {
     }
 };
 
-// Floor of a / b for b > 0.
-long long FloorDiv(long long a, long long b)
+// Floor of a / b for b > 0. Wide, since a line may span 2^31 pixels each way.
+__int128 FloorDiv(__int128 a, __int128 b)
 {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
@@ -135,7 +135,7 @@ void CosmeticSegment(Canvas& canvas, const DcState& s, POINT a, POINT b, StyleCu
     for (long long i = first; i <= last; ++i) {
         // Nearest pixel to i * minorDelta / major, ties to the smaller coordinate:
         // ceil((2 i d - major) / (2 major)).
-        const long long minor = -FloorDiv(-(2 * i * minorDelta - major), 2 * major);
+        const long long minor = (long long)-FloorDiv(-(__int128(2) * i * minorDelta - major), __int128(2) * major);
         const long long px = xMajor ? a.x + i * majorStep : a.x + minor;
         const long long py = xMajor ? a.y + minor : a.y + i * majorStep;
         bool on = true;
@@ -218,7 +218,8 @@ DWORD JoinCapOf(const Pen& pen)
     }
 }
 
-void GeometricPolyline(Canvas& canvas, const DcState& s, const POINT* pts, int count, bool closed)
+void GeometricPolyline(Canvas& canvas, const DcState& s, const POINT* pts, int count, bool closed,
+                       const std::vector<DWORD>& lengths)
 {
     const Pen& pen = *s.pen;
     const double h = pen.width / 2.0;
@@ -239,7 +240,6 @@ void GeometricPolyline(Canvas& canvas, const DcState& s, const POINT* pts, int c
         return;
     cover.bits.assign(size_t(cover.Width()) * size_t(cover.box.bottom - cover.box.top), 0);
 
-    const std::vector<DWORD>& lengths = pen.Dash() == PS_USERSTYLE ? pen.userStyle : GeometricStyle(pen.Dash());
     StyleCursor style{&lengths, pen.Dash() == PS_USERSTYLE ? 1.0 : double(pen.width)};
     const int segments = closed ? count : count - 1;
     const DWORD cap = CapOf(pen), join = JoinCapOf(pen);
@@ -297,7 +297,11 @@ void StrokePolyline(Canvas& canvas, const DcState& s, const POINT* device, int c
     if (pen.Null() || count < 2)
         return;
     if (pen.Geometric() && pen.width > 1) {
-        GeometricPolyline(canvas, s, device, count, closed);
+        // Styled pens of CreatePen wider than a pixel draw solid, as Windows documents.
+        const std::vector<DWORD>& lengths = !pen.extended             ? GeometricStyle(PS_SOLID)
+                                            : pen.Dash() == PS_USERSTYLE ? pen.userStyle
+                                                                         : GeometricStyle(pen.Dash());
+        GeometricPolyline(canvas, s, device, count, closed, lengths);
         return;
     }
     const std::vector<DWORD>& lengths = pen.Dash() == PS_USERSTYLE ? pen.userStyle : CosmeticStyle(pen.Dash());

@@ -66,11 +66,15 @@ Stock& TheStock()
     return stock;
 }
 
-void Select(std::shared_ptr<GdiObject> object, std::shared_ptr<GdiObject>& slot)
+// Puts an object into a slot of the DC state; returns the handle of the one it displaced.
+template <class T>
+HGDIOBJ Select(const std::shared_ptr<GdiObject>& object, std::shared_ptr<T>& slot)
 {
+    const HGDIOBJ previous = slot->handle;
     Hold(object.get());
     Release(slot.get());
-    slot = std::move(object);
+    slot = std::static_pointer_cast<T>(object);
+    return previous;
 }
 
 }  // namespace
@@ -184,39 +188,24 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h)
         return nullptr;
     }
     DcState& s = dc->state;
-    HGDIOBJ previous = nullptr;
     switch (object->kind) {
-    case Kind::Pen: {
-        previous = s.pen->handle;
-        std::shared_ptr<GdiObject> slot = s.pen;
-        Select(object, slot);
-        s.pen = std::static_pointer_cast<Pen>(slot);
-        break;
-    }
-    case Kind::Brush: {
-        previous = s.brush->handle;
-        std::shared_ptr<GdiObject> slot = s.brush;
-        Select(object, slot);
-        s.brush = std::static_pointer_cast<Brush>(slot);
-        break;
-    }
+    case Kind::Pen:
+        return Select(object, s.pen);
+    case Kind::Brush:
+        return Select(object, s.brush);
     case Kind::Bitmap: {
         // Only memory DCs take bitmaps, and a bitmap lives in one DC at a time (the stock
         // bitmap excepted).
-        auto bitmap = std::static_pointer_cast<Bitmap>(object);
-        if (!dc->memory || (bitmap->selectCount > 0 && !bitmap->stock && bitmap != s.bitmap))
+        const auto& bitmap = static_cast<const Bitmap&>(*object);
+        if (!dc->memory || (bitmap.selectCount > 0 && !bitmap.stock && object != s.bitmap))
             return nullptr;
-        previous = s.bitmap->handle;
-        std::shared_ptr<GdiObject> slot = s.bitmap;
-        Select(object, slot);
-        s.bitmap = std::static_pointer_cast<Bitmap>(slot);
-        break;
+        return Select(object, s.bitmap);
     }
     case Kind::Dc:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+        break;
     }
-    return previous;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho)
@@ -263,16 +252,13 @@ DWORD WINAPI GetObjectType(HGDIOBJ h)
 
 namespace {
 
+// Without a buffer GetObjectW tells the size; a buffer too small for the structure gets nothing.
 int CopyOut(const void* data, int size, int c, LPVOID pv)
 {
     if (!pv)
         return size;
-    if (c < size) {
-        // Windows copies as much as fits for bitmaps and logical pens and brushes.
-        if (c <= 0)
-            return 0;
-        size = c;
-    }
+    if (c < size)
+        return 0;
     std::memcpy(pv, data, size_t(size));
     return size;
 }
@@ -292,8 +278,6 @@ int GetBitmapObject(const Bitmap& bitmap, int c, LPVOID pv)
         if (c >= int(sizeof(DIBSECTION)))
             return CopyOut(&ds, sizeof(DIBSECTION), c, pv);
     }
-    if (pv && c < int(sizeof(BITMAP)))
-        return 0;
     return CopyOut(&ds.dsBm, sizeof(BITMAP), c, pv);
 }
 
@@ -304,8 +288,6 @@ int GetPenObject(const Pen& pen, int c, LPVOID pv)
         lp.lopnStyle = pen.style & ~DWORD(PS_TYPE_MASK);  // CreatePen's own style
         lp.lopnWidth.x = pen.width;
         lp.lopnColor = pen.color;
-        if (pv && c < int(sizeof(LOGPEN)))
-            return 0;
         return CopyOut(&lp, sizeof(LOGPEN), c, pv);
     }
     const int size = int(offsetof(EXTLOGPEN, elpStyleEntry) + pen.userStyle.size() * sizeof(DWORD));

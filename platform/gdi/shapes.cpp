@@ -84,8 +84,9 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom)
             PatFill(canvas, s, s.brush.get(), inside, Rop3FromRop2(s.rop2));
     }
     if (pen && r.right - r.left >= 1 && r.bottom - r.top >= 1) {
-        // Counter-clockwise on the screen from the bottom-right corner, as Windows traces it.
-        const POINT corners[4] = {{r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}, {r.left, r.top}, {r.right - 1, r.top}};
+        // Counter-clockwise on the screen from the top-right corner, the default arc
+        // direction; a pen style starts there.
+        const POINT corners[4] = {{r.right - 1, r.top}, {r.left, r.top}, {r.left, r.bottom - 1}, {r.right - 1, r.bottom - 1}};
         StrokePolyline(canvas, s, corners, 4, true);
     }
     return TRUE;

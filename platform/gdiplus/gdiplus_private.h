@@ -83,6 +83,7 @@ struct BitmapObject : GpBitmap {
     // Every alpha byte is 0xFF: drawing may skip alpha work.
     bool opaque = false;
     FileHoldId fileHold = 0;
+    std::vector<struct GraphicsObject*> graphics;  // live Graphics drawing on these pixels
 
     bool locked = false;
     bool lockDirect = false;  // the caller writes straight into bits
@@ -93,7 +94,7 @@ struct BitmapObject : GpBitmap {
     INT lockStride = 0;
     std::unique_ptr<BYTE[], FreeDeleter> lockBuffer;  // conversion buffer we own
 
-    ~BitmapObject() { ReleaseFileHold(fileHold); }
+    ~BitmapObject();
     DWORD* Row(int y) const { return bits + y * stride; }
     bool HasAlphaFormat() const { return IsAlphaPixelFormat(format); }
     void Adopt(PixelBuffer buffer, int w, int h)

@@ -237,6 +237,11 @@ GpStatus WINAPI GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphic
     g->surface = qor::Surface{b.width, b.height, int(b.stride * 4), b.bits};
     g->targetClip = RECT{0, 0, b.width, b.height};
     g->opaqueTarget = !b.HasAlphaFormat();
+    try {
+        b.graphics.push_back(g.get());
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
     g->bitmap = &b;
     return NewGraphics(std::move(g), graphics);
 }
@@ -245,7 +250,10 @@ GpStatus WINAPI GdipDeleteGraphics(GpGraphics* graphics)
 {
     if (!graphics)
         return InvalidParameter;
-    delete ToGraphics(graphics);
+    GraphicsObject* g = ToGraphics(graphics);
+    if (g->bitmap)
+        std::erase(g->bitmap->graphics, g);
+    delete g;
     return Ok;
 }
 

@@ -16,6 +16,17 @@
 
 namespace qor::gdiplus {
 
+BitmapObject::~BitmapObject()
+{
+    // A Graphics that outlives its bitmap (GDI+ leaves that undefined) draws nothing here.
+    for (GraphicsObject* g : graphics) {
+        g->bitmap = nullptr;
+        g->surface = Surface{};
+        g->UpdatePaintRects();
+    }
+    ReleaseFileHold(fileHold);
+}
+
 namespace {
 
 constexpr std::size_t kRecycleMinPixels = std::size_t(1) << 20;
@@ -635,6 +646,8 @@ GpStatus WINAPI GdipImageRotateFlip(GpImage* image, RotateFlipType rfType)
     default:
         break;
     }
+    if (!b.graphics.empty())
+        return ObjectBusy;  // a Graphics draws on the pixels that a turn would replace
     PixelBuffer turned = AllocatePixels(b.height, b.width, false);
     if (!turned)
         return OutOfMemory;

@@ -147,16 +147,29 @@ Status ResampleImage(const BitmapObject& src, const RECT& window, double u0, dou
         !BuildTaps(outH, v0, dv, window.top, window.bottom, kernel, widen, &rows))
         return OutOfMemory;
 
-    // Transparent pixels take part premultiplied; the window is copied once for that.
-    const int windowW = window.right - window.left, windowH = window.bottom - window.top;
-    const bool opaque = WindowOpaque(src, window);
+    // Only the source pixels some tap reads take part (a zoomed view reads a small part).
+    RECT used{window.right, window.bottom, window.left, window.top};
+    for (int i = 0; i < outW; ++i) {
+        used.left = std::min<LONG>(used.left, columns.first[std::size_t(i)]);
+        used.right = std::max<LONG>(used.right, columns.first[std::size_t(i)] + columns.width);
+    }
+    for (int j = 0; j < outH; ++j) {
+        used.top = std::min<LONG>(used.top, rows.first[std::size_t(j)]);
+        used.bottom = std::max<LONG>(used.bottom, rows.first[std::size_t(j)] + rows.width);
+    }
+    if (used.left >= used.right || used.top >= used.bottom)
+        return Ok;
+
+    // Transparent pixels take part premultiplied; the used pixels are copied once for that.
+    const int windowW = used.right - used.left, windowH = used.bottom - used.top;
+    const bool opaque = WindowOpaque(src, used);
     PixelBuffer premultiplied;
     if (!opaque) {
         premultiplied = AllocatePixels(windowW, windowH, false);
         if (!premultiplied)
             return OutOfMemory;
         for (int y = 0; y < windowH; ++y) {
-            const DWORD* s = src.Row(window.top + y) + window.left;
+            const DWORD* s = src.Row(used.top + y) + used.left;
             DWORD* d = premultiplied.get() + std::size_t(y) * windowW;
             for (int x = 0; x < windowW; ++x) {
                 const unsigned a = s[x] >> 24;
@@ -167,8 +180,8 @@ Status ResampleImage(const BitmapObject& src, const RECT& window, double u0, dou
     }
     auto sourceRow = [&](int y) -> const BYTE* {
         if (opaque)
-            return reinterpret_cast<const BYTE*>(src.Row(y) + window.left);
-        return reinterpret_cast<const BYTE*>(premultiplied.get() + std::size_t(y - window.top) * windowW);
+            return reinterpret_cast<const BYTE*>(src.Row(y) + used.left);
+        return reinterpret_cast<const BYTE*>(premultiplied.get() + std::size_t(y - used.top) * windowW);
     };
 
     const int bytes = windowW * 4;
@@ -189,7 +202,7 @@ Status ResampleImage(const BitmapObject& src, const RECT& window, double u0, dou
         VerticalPass(tapRows.data(), &rows.w[std::size_t(j) * rows.width], rows.width, bytes, acc.data(),
                      line.data());
         DWORD* o = out + std::size_t(j) * outW;
-        HorizontalPass(line.data(), columns, window.left, outW, o);
+        HorizontalPass(line.data(), columns, used.left, outW, o);
         if (!opaque) {
             for (int i = 0; i < outW; ++i) {
                 const unsigned a = o[i] >> 24;

@@ -310,5 +310,6 @@ static_assert(sizeof(SAFEARRAY) == 32 && offsetof(SAFEARRAY, cbElements) == 4 &&
 static_assert(sizeof(VARIANT) == 24 && offsetof(VARIANT, vt) == 0 && offsetof(VARIANT, lVal) == 8 &&
               offsetof(VARIANT, pRecInfo) == 16 && offsetof(VARIANT, decVal) == 0);
 static_assert(sizeof(DISPPARAMS) == 24 && offsetof(DISPPARAMS, cArgs) == 16 && offsetof(DISPPARAMS, cNamedArgs) == 20);
-static_assert(sizeof(EXCEPINFO) == 64 && offsetof(EXCEPINFO, bstrSource) == 8 && offsetof(EXCEPINFO, dwHelpContext) == 32 &&
-              offsetof(EXCEPINFO, pfnDeferredFillIn) == 48 && offsetof(EXCEPINFO, scode) == 56);
+static_assert(sizeof(EXCEPINFO) == 64 && offsetof(EXCEPINFO, bstrSource) == 8 &&
+              offsetof(EXCEPINFO, dwHelpContext) == 32 && offsetof(EXCEPINFO, pfnDeferredFillIn) == 48 &&
+              offsetof(EXCEPINFO, scode) == 56);

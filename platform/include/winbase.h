@@ -147,3 +147,15 @@ static inline HINSTANCE QorThisComponent()
 // --- profile (platform/registry): win.ini values, which live in the registry.
 WINBASEAPI UINT WINAPI GetProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault);
 // --- End of profile (platform/registry).
+
+// --- Languages (platform/base). The user's preferred user-interface languages, most
+// preferred first, as a list of names each ended by a NUL, the list by a second NUL.
+// On this platform the list comes from the locale environment (LANGUAGE, then LC_ALL,
+// LC_MESSAGES, LANG) and may be empty; MUI_LANGUAGE_ID is not supported.
+typedef ULONG* PULONG;
+typedef WCHAR* PZZWSTR;
+#define MUI_LANGUAGE_ID 0x4
+#define MUI_LANGUAGE_NAME 0x8
+WINBASEAPI BOOL WINAPI GetUserPreferredUILanguages(DWORD dwFlags, PULONG pulNumLanguages, PZZWSTR pwszLanguagesBuffer,
+                                                   PULONG pcchLanguagesBuffer);
+// --- End of languages (platform/base).

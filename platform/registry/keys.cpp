@@ -203,7 +203,8 @@ std::pair<OpenKey, bool> CreateSubKey(const OpenKey& parent, const Path& sub)
     }
     Hive& hive = GetHive(target.hive);
     Hive::Transaction tx(hive, true);
-    RequireAlive(hive, parent.merged ? target : parent);
+    if (!parent.merged)
+        RequireAlive(hive, parent);  // it may have gone since it was looked up
     target.id = WalkCreate(hive, target.id, below);
     tx.Commit();
     return {target, true};
@@ -221,12 +222,11 @@ std::vector<std::u16string> SubKeyNames(const OpenKey& key)
             names.emplace(FoldName(child.name), std::move(child.name));
         tx.Commit();
     };
+    CheckAlive(key);
     if (key.merged) {
-        CheckAlive(key);
         collect(HiveId::User, FindClassesKey(HiveId::User, key.classesPath));
         collect(HiveId::Machine, FindClassesKey(HiveId::Machine, key.classesPath));
     } else {
-        CheckAlive(key);
         collect(key.hive, key.id);
     }
     std::vector<std::u16string> ordered;

@@ -56,9 +56,11 @@ struct ValueStats {
 // two processes sharing the folder interleave whole operations and never lose each other's.
 class Hive {
 public:
-    // Opens the file, creating it (and its tables) when absent. A folder that cannot be
-    // written gives a read-only empty hive; a file that is not a registry database fails
-    // with ERROR_BADDB and is left as it is.
+    // Opens the file, creating it (and its tables) when absent. A file that may not be
+    // written is opened read-only (writes fail with ERROR_ACCESS_DENIED); where the folder
+    // cannot be written either, it is read as it stands when opened, without later changes
+    // of other processes. No file in a folder that cannot be written: a read-only empty hive.
+    // A file that is not a registry database fails with ERROR_BADDB and is left as it is.
     static std::unique_ptr<Hive> Open(const std::string& path);
     // A hive that exists in memory only and refuses writes (HKEY_USERS).
     static std::unique_ptr<Hive> OpenEmpty();

@@ -132,6 +132,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     w->instance = instance;
     w->extra.assign(static_cast<size_t>(cls->wndExtra), 0);
     w->thread = std::this_thread::get_id();
+    CurrentQueue();  // other threads may post to the window from now on
     w->text = windowName && !IS_INTRESOURCE(windowName) ? std::u16string(windowName) : std::u16string();
     const bool child = (style & WS_CHILD) != 0;
     if (child) {

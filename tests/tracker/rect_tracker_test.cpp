@@ -3,9 +3,7 @@
 #include <windows.h>
 #include <winreg.h>
 
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "RectTrackerBase.h"
 #include "ui_test_support.h"
@@ -13,23 +11,10 @@
 namespace {
 
 using uitest::Pump;
+using uitest::VirtualSlot;
 using uitest::TestWindow;
 
 constexpr RECT kFrame = {100, 100, 200, 180};
-
-// The vtable slot a pointer to a virtual member function names (Itanium C++ ABI: the
-// pointer holds 1 + the slot's byte offset).
-template <class PMF>
-long VirtualSlot(PMF pmf)
-{
-    struct {
-        std::uintptr_t ptr;
-        std::ptrdiff_t adj;
-    } raw;
-    static_assert(sizeof(raw) == sizeof(pmf));
-    std::memcpy(&raw, &pmf, sizeof(raw));
-    return (raw.ptr & 1) ? static_cast<long>((raw.ptr - 1) / sizeof(void*)) : -1;
-}
 
 RECT HandleRect(CRectTrackerBase& t, int handle)
 {
@@ -91,10 +76,9 @@ TEST(RectTrackerLayout, HandleSizeComesFromTheWindowsProfileOnce)
             const WCHAR value[] = u"7";
             RegSetValueExW(key, u"oleinplaceborderwidth", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                            sizeof(value));
-            RegCloseKey(key);
             CRectTrackerBase first(kFrame, 0);
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
-                               u"oleinplaceborderwidth");
+            RegDeleteValueW(key, u"oleinplaceborderwidth");
+            RegCloseKey(key);
             CRectTrackerBase second(kFrame, 0);
             std::exit(first.handleSize == 7 && second.handleSize == 7 ? second.minSize.cx : 1);
         },
@@ -173,9 +157,9 @@ TEST(RectTrackerHandles, HitTestFindsHandlesThenTheMiddle)
     EXPECT_EQ(8, t.HitTest(99, 120));   // the pixel just outside the rectangle still counts
     EXPECT_EQ(-1, t.HitTest(98, 120));  // inside the bounds, but beyond it
     EXPECT_EQ(-1, t.HitTest(203, 140));
-    // Edge handles that the mask hides are not hit.
+    // Edge handles that the mask hides are not hit: this is the left handle's square.
     t.rect = {100, 100, 116, 116};
-    EXPECT_EQ(8, t.HitTest(108, 98));
+    EXPECT_EQ(8, t.HitTest(100, 108));
     // Without a handle style everything inside the bounds is the middle.
     t.style = 0;
     t.rect = kFrame;
@@ -384,7 +368,6 @@ TEST(TrackerCapture, RefusesToStartWhileAnotherWindowHoldsTheCapture)
     TestWindow window(400, 300);
     CRectTrackerBase tracker(kFrame, CRectTrackerBase::StyleHandlesOutside);
     SetCapture(other);
-    window.MoveTo(170, 150);
     EXPECT_FALSE(tracker.Track(window, 150, 140, FALSE, nullptr));
     EXPECT_EQ(kFrame, tracker.rect);
     EXPECT_EQ(other.hwnd, GetCapture());
@@ -426,8 +409,8 @@ TEST(RectTrackerDrawing, DragLeavesTheWindowAsItWas)
     TestWindow window(300, 200);
     window.Fill(RGB(0x33, 0x66, 0x99));
     const auto before = window.Pixels();
+    ASSERT_EQ(0x336699u, before[0] & 0x00FFFFFF);
     CRectTrackerBase tracker(RECT{50, 50, 150, 120}, 0);
-    std::vector<DWORD> during;
     window.onMessage = [&](UINT message, WPARAM, LPARAM lParam, LRESULT*) {
         if (message == WM_LBUTTONDOWN)
             tracker.Track(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), FALSE, nullptr);

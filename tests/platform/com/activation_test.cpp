@@ -23,6 +23,7 @@ DEFINE_GUID(kMissingModuleClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0
 DEFINE_GUID(kNoExportClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x04);
 DEFINE_GUID(kNoServerKeyClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x05);
 DEFINE_GUID(kWrongClassInModule, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x06);
+DEFINE_GUID(kLongPathClass, 0x0c4b7d21, 0x6a55, 0x4e0f, 0x8d, 0x13, 0x5e, 0x2a, 0x90, 0x41, 0x77, 0x07);
 
 // Every test of this program sees an empty registry of its own (QOR_REGISTRY_DIR), set
 // before any registry call.
@@ -59,14 +60,14 @@ void RegisterServer(REFCLSID clsid, const char* path)
 {
     const std::u16string keyName = ClassKey(clsid) + (path ? u"\\InprocServer32" : u"");
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
     if (path) {
         const std::u16string value(path, path + std::char_traits<char>::length(path));
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                                 static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"ThreadingModel", 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(u"Apartment"), 20));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetValueExW(key, u"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(u"Apartment"), 20));
     }
     RegCloseKey(key);
 }
@@ -84,14 +85,18 @@ TEST(CoInitialize, IsCountedPerThread)
         int reserved = 0;
         EXPECT_EQ(E_INVALIDARG, CoInitializeEx(&reserved, COINIT_APARTMENTTHREADED));
     }).join();
-    std::thread([] { EXPECT_EQ(S_OK, CoInitialize(nullptr)); CoUninitialize(); }).join();
+    std::thread([] {
+        EXPECT_EQ(S_OK, CoInitialize(nullptr));
+        CoUninitialize();
+    }).join();
 }
 
 TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevoked)
 {
     CountedFactory factory;
     DWORD cookie = 0;
-    ASSERT_EQ(S_OK, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    ASSERT_EQ(S_OK,
+              CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
     EXPECT_NE(0u, cookie);
     EXPECT_EQ(2u, factory.Refs());
 
@@ -100,7 +105,7 @@ TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevoked)
                                      reinterpret_cast<void**>(&object)));
     ASSERT_NE(nullptr, object);
     EXPECT_EQ(0u, object->Release());  // the caller holds the only reference
-    EXPECT_EQ(2u, factory.Refs());  // the factory reference taken for the call is given back
+    EXPECT_EQ(2u, factory.Refs());     // the factory reference taken for the call is given back
 
     IClassFactory* classObject = nullptr;
     ASSERT_EQ(S_OK, CoGetClassObject(kInProcessClass, CLSCTX_ALL, nullptr, IID_IClassFactory,
@@ -119,12 +124,14 @@ TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevoked)
     EXPECT_EQ(nullptr, result);
 
     // Registered for in-process use only: another context does not find it.
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG,
+              CoCreateInstance(kInProcessClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &result));
 
     ASSERT_EQ(S_OK, CoRevokeClassObject(cookie));
     EXPECT_EQ(1u, factory.Refs());
     EXPECT_EQ(CO_E_OBJNOTREG, CoRevokeClassObject(cookie));
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG,
+              CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
     EXPECT_EQ(2, factory.Created());
 }
 
@@ -147,11 +154,15 @@ TEST(CoRegisterClassObject, RefusesBadArgumentsAndDuplicates)
 {
     CountedFactory factory;
     DWORD cookie = 0;
-    EXPECT_EQ(E_INVALIDARG, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, nullptr));
-    EXPECT_EQ(E_INVALIDARG, CoRegisterClassObject(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
-    ASSERT_EQ(S_OK, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    EXPECT_EQ(E_INVALIDARG,
+              CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, nullptr));
+    EXPECT_EQ(E_INVALIDARG,
+              CoRegisterClassObject(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    ASSERT_EQ(S_OK,
+              CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
     DWORD second = 0;
-    EXPECT_EQ(CO_E_OBJISREG, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &second));
+    EXPECT_EQ(CO_E_OBJISREG,
+              CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &second));
     EXPECT_EQ(0u, second);
     EXPECT_EQ(S_OK, CoRevokeClassObject(cookie));
     EXPECT_EQ(1u, factory.Refs());
@@ -198,13 +209,33 @@ TEST(CoCreateInstance, LoadsTheServerNamedInTheRegistry)
 TEST(CoCreateInstance, ReportsRegistrationAndModuleErrors)
 {
     void* result = nullptr;
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kUnknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG,
+              CoCreateInstance(kUnknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
     RegisterServer(kNoServerKeyClass, nullptr);
     EXPECT_EQ(REGDB_E_CLASSNOTREG,
               CoCreateInstance(kNoServerKeyClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
     RegisterServer(kMissingModuleClass, "/nonexistent/libmissing.so");
     EXPECT_EQ(CO_E_DLLNOTFOUND,
               CoCreateInstance(kMissingModuleClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    // The server's path padded with "/." to a length: MAX_PATH - 1 characters (MAX_PATH
+    // with the NUL) still load, one more is refused although it names the same file.
+    const auto paddedServerPath = [](std::size_t length) {
+        const std::filesystem::path server(QOR_TEST_SERVER_MODULE);
+        std::string path = server.parent_path().string();
+        const std::string name = "/" + server.filename().string();
+        while (path.size() + name.size() < length)
+            path += path.size() + name.size() + 2 <= length ? "/." : "/";
+        return path + name;
+    };
+    const std::string fits = paddedServerPath(MAX_PATH - 1);
+    ASSERT_EQ(static_cast<std::size_t>(MAX_PATH - 1), fits.size());
+    RegisterServer(kLongPathClass, fits.c_str());
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+              CoCreateInstance(kLongPathClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    const std::string tooLong = paddedServerPath(MAX_PATH);
+    ASSERT_EQ(static_cast<std::size_t>(MAX_PATH), tooLong.size());
+    RegisterServer(kLongPathClass, tooLong.c_str());
+    EXPECT_EQ(CO_E_DLLNOTFOUND, CoCreateInstance(kLongPathClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
     RegisterServer(kNoExportClass, QOR_TEST_NOEXPORT_MODULE);
     EXPECT_EQ(CO_E_ERRORINDLL, CoCreateInstance(kNoExportClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
     EXPECT_EQ(nullptr, result);

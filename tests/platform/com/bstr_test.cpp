@@ -101,8 +101,8 @@ TEST(VarBstrCmp, ComparesCodeUnitsThenLengths)
         {u"BASE.STYLE", u"base.style", 10, 10, 0, VARCMP_LT},  // case-sensitive without flags
         {u"BASE.STYLE", u"base.style", 10, 10, NORM_IGNORECASE, VARCMP_EQ},
         {u"\u0100", u"\u00FF", 1, 1, 0, VARCMP_GT},  // by code unit, not by byte
-        {u"a\0b", u"a", 3, 1, 0, VARCMP_GT},          // embedded NULs count
-        {nullptr, u"", 0, 0, 0, VARCMP_EQ},           // null equals empty
+        {u"a\0b", u"a", 3, 1, 0, VARCMP_GT},         // embedded NULs count
+        {nullptr, u"", 0, 0, 0, VARCMP_EQ},          // null equals empty
         {nullptr, nullptr, 0, 0, 0, VARCMP_EQ},
         {nullptr, u"a", 0, 1, 0, VARCMP_LT},
         {u"a", nullptr, 1, 0, 0, VARCMP_GT},

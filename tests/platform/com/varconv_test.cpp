@@ -118,7 +118,7 @@ TEST(VariantChangeType, ReadsNumbersFromText)
         {u"42", VT_I4, S_OK, 42},
         {u"  -17\t", VT_I4, S_OK, -17},
         {u"+8", VT_I4, S_OK, 8},
-        {u"1.5", VT_I4, S_OK, 2},   // halves round to even
+        {u"1.5", VT_I4, S_OK, 2},  // halves round to even
         {u"2.5", VT_I4, S_OK, 2},
         {u"-2.5", VT_I4, S_OK, -2},
         {u"1e3", VT_I4, S_OK, 1000},
@@ -150,7 +150,8 @@ TEST(VariantChangeType, ReadsNumbersFromText)
         VARIANT result;
         VariantInit(&result);
         const HRESULT hr = VariantChangeType(&result, &text, 0, c.vt);
-        EXPECT_EQ(c.expected, hr) << "vt " << c.vt << " from \"" << std::string(c.text, c.text + SysStringLen(text.bstrVal)) << "\"";
+        EXPECT_EQ(c.expected, hr) << "vt " << c.vt << " from \""
+                                  << std::string(c.text, c.text + SysStringLen(text.bstrVal)) << "\"";
         if (SUCCEEDED(hr) && SUCCEEDED(c.expected)) {
             EXPECT_EQ(c.vt, result.vt);
             EXPECT_EQ(c.value, ValueOf(result));

@@ -127,6 +127,9 @@ TEST(SurfaceDc, DrawsAtItsOriginWithinItsClip)
     DeleteObject(bitmap);
     EXPECT_TRUE(DeleteDC(dc));
     EXPECT_FALSE(qor::GetDCTarget(dc, &target));
+
+    EXPECT_EQ(nullptr, qor::CreateSurfaceDC(qor::Surface{20, 12, 40, pixels.data()}, POINT{}, RECT{}));
+    EXPECT_EQ(nullptr, qor::CreateSurfaceDC(qor::Surface{20, 12, 80, nullptr}, POINT{}, RECT{}));
 }
 
 TEST(SurfaceDc, ClipRectangleNarrowsDrawing)

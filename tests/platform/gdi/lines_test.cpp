@@ -260,7 +260,25 @@ TEST(GeometricPen, XorDrawsEachPixelOnceAndLinesFarOffScreenAreCheap)
     SelectObject(canvas.dc, GetStockObject(BLACK_PEN));
     MoveToEx(canvas.dc, -2000000000, 0, nullptr);
     LineTo(canvas.dc, 2000000000, 1);
+    MoveToEx(canvas.dc, -2000000000, -2000000000, nullptr);
+    LineTo(canvas.dc, 2000000000, 1999999999);
     DeleteObject(pen);
+}
+
+TEST(GeometricPen, WideStyledPensOfCreatePenDrawSolidWithRoundCaps)
+{
+    TestCanvas canvas(14, 6);
+    HPEN pen = CreatePen(PS_DASH, 4, RGB(0, 0, 0));
+    SelectObject(canvas.dc, pen);
+    MoveToEx(canvas.dc, 3, 2, nullptr);
+    LineTo(canvas.dc, 10, 2);
+    SelectObject(canvas.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(pen);
+    // Rows 0 to 3 solid from 3 to 10 (no dashes); the caps are discs of radius 2 about
+    // the end points, whose right and bottom rims fall outside by the top-left rule.
+    const std::vector<std::string> expected{"...########...", "..##########..", ".###########..",
+                                            "..##########..", "..............", ".............."};
+    EXPECT_EQ(expected, canvas.Picture(kBlack));
 }
 
 TEST(Pens, CreationChecksItsArguments)

@@ -109,6 +109,15 @@ TEST(Rop3, SourceCopyKeepsTheTopByteAndOverlappingCopiesReadTheOriginal)
     const DWORD expected[6] = {0xAB000001, 0xAB000001, 0xAB000002, 0xAB000003, 0xAB000004, 0xAB000006};
     for (int x = 0; x < 6; ++x)
         EXPECT_EQ(expected[x], canvas.At(x, 0)) << x;
+
+    // Downwards and upwards within one bitmap, and with an operation that is not a copy.
+    TestCanvas column(1, 5, 0);
+    for (int y = 0; y < 5; ++y)
+        column.At(0, y) = DWORD(y + 1);
+    ASSERT_TRUE(BitBlt(column.dc, 0, 1, 1, 3, column.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ((std::vector<DWORD>{1, 1, 2, 3, 5}), std::vector<DWORD>(column.bits, column.bits + 5));
+    ASSERT_TRUE(BitBlt(column.dc, 0, 0, 1, 3, column.dc, 0, 2, SRCPAINT));
+    EXPECT_EQ((std::vector<DWORD>{3, 3, 7, 3, 5}), std::vector<DWORD>(column.bits, column.bits + 5));
 }
 
 TEST(Rop3, SourceOperationsNeedASourceDc)

@@ -92,6 +92,32 @@ TEST(Decode, JpegFromFileComesBackCloseToItsSource)
     GdipDisposeImage(bitmap);
 }
 
+TEST(Decode, GreyPngBecomesOpaqueRgb)
+{
+    GpBitmap* bitmap = nullptr;
+    ASSERT_EQ(Ok, DecodeStream(EncodeGrayPng(3, 1, {0, 0x7F, 0xFF}), &bitmap));
+    EXPECT_EQ((std::vector<ARGB>{0xFF000000, 0xFF7F7F7F, 0xFFFFFFFF}), ReadPixels(bitmap));
+    GdipDisposeImage(bitmap);
+}
+
+TEST(Decode, AdobeCmykJpegIsConvertedToRgb)
+{
+    // Adobe stores CMYK inverted (255 = no ink): R = C' K' / 255, G = M' K' / 255, B = Y' K' / 255.
+    std::vector<BYTE> samples;
+    for (int i = 0; i < 64; ++i) {
+        const BYTE pixel[4] = {255, 128, 0, 255};  // red 255, green 128, blue 0
+        samples.insert(samples.end(), pixel, pixel + 4);
+    }
+    GpBitmap* bitmap = nullptr;
+    ASSERT_EQ(Ok, DecodeStream(EncodeCmykJpeg(8, 8, samples), &bitmap));
+    const ARGB c = PixelAt(bitmap, 4, 4);
+    EXPECT_EQ(0xFFu, c >> 24);
+    EXPECT_NEAR(255, int((c >> 16) & 0xFF), 3);  // tolerance: JPEG quantisation of flat blocks
+    EXPECT_NEAR(128, int((c >> 8) & 0xFF), 3);
+    EXPECT_NEAR(0, int(c & 0xFF), 3);
+    GdipDisposeImage(bitmap);
+}
+
 TEST(Decode, JpegDensityBecomesTheResolution)
 {
     std::vector<BYTE> jpeg = EncodeJpeg(8, 8, std::vector<ARGB>(64, 0xFF808080));

@@ -122,6 +122,49 @@ std::vector<BYTE> EncodeJpeg(int width, int height, const std::vector<ARGB>& pix
     return out;
 }
 
+std::vector<BYTE> EncodeGrayPng(int width, int height, const std::vector<BYTE>& samples)
+{
+    std::vector<BYTE> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, PngWrite, PngFlush);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, &samples[std::size_t(y) * width]);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::vector<BYTE> EncodeCmykJpeg(int width, int height, const std::vector<BYTE>& samples)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);  // writes an Adobe marker, as CMYK scans carry
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<BYTE*>(&samples[std::size_t(info.next_scanline) * width * 4]);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<BYTE> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
 namespace {
 
 class MemoryStream final : public IStream {

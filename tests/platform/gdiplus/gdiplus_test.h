@@ -35,6 +35,9 @@ ARGB PixelAt(GpBitmap* bitmap, int x, int y);
 // Encoders for test images: straight RGBA rows for PNG, RGB rows for JPEG.
 std::vector<BYTE> EncodePng(int width, int height, const std::vector<ARGB>& pixels, bool alpha);
 std::vector<BYTE> EncodeJpeg(int width, int height, const std::vector<ARGB>& pixels, int quality = 95);
+// Raw samples as given: 1 byte a pixel for PNG_COLOR_TYPE_GRAY (0), 4 for a CMYK JPEG.
+std::vector<BYTE> EncodeGrayPng(int width, int height, const std::vector<BYTE>& samples);
+std::vector<BYTE> EncodeCmykJpeg(int width, int height, const std::vector<BYTE>& samples);
 
 // A read-only IStream over a copy of some bytes, reference counted as COM objects are.
 IStream* NewMemoryStream(const std::vector<BYTE>& bytes);

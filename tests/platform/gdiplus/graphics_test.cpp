@@ -176,6 +176,25 @@ TEST(DrawImage, WorldScaleWithNearestNeighbourRepeatsPixels)
     GdipDisposeImage(image);
 }
 
+TEST(DrawImage, ZoomedDrawShowsTheRightPartOfTheSource)
+{
+    // Scale 100 with the destination starting far off the canvas: canvas pixel x has its centre
+    // at source x (x + 195.5) / 100, so columns 0..4 show source column 1 and 5..9 column 2.
+    std::vector<ARGB> pixels;
+    for (int i = 0; i < 64; ++i)
+        pixels.push_back(0xFF000000u | ARGB(i));
+    GpBitmap* image = MakeBitmap(8, 8, pixels);
+    Canvas canvas(10, 10);
+    GdipSetInterpolationMode(canvas.graphics, InterpolationModeNearestNeighbor);
+    ASSERT_EQ(Ok, GdipDrawImageRectRectI(canvas.graphics, image, -195, -195, 800, 800, 0, 0, 8, 8, UnitPixel, nullptr,
+                                         nullptr, nullptr));
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            ASSERT_EQ(pixels[std::size_t((y < 5 ? 1 : 2) * 8 + (x < 5 ? 1 : 2))], PixelAt(canvas.bitmap, x, y))
+                << x << "," << y;
+    GdipDisposeImage(image);
+}
+
 // A one-pixel black and white checkerboard drawn scaled down, as a page is into the view.
 std::vector<int> ScaledCheckerboard(InterpolationMode mode, int srcSize, int dstSize)
 {
@@ -449,6 +468,21 @@ TEST(Targets, TheDcClipLimitsTheGraphics)
         }
     GdipDeleteGraphics(graphics);
     EXPECT_EQ(OutOfMemory, GdipCreateFromHDC(nullptr, &graphics));
+}
+
+TEST(Targets, ABitmapWithALiveGraphicsCannotTurnAndOutlivingGraphicsDrawNothing)
+{
+    GpBitmap* bitmap = MakeBitmap(2, 1, {kWhite, kWhite});
+    GpGraphics* graphics = nullptr;
+    ASSERT_EQ(Ok, GdipGetImageGraphicsContext(bitmap, &graphics));
+    EXPECT_EQ(ObjectBusy, GdipImageRotateFlip(bitmap, Rotate90FlipNone));
+    EXPECT_EQ(Ok, GdipImageRotateFlip(bitmap, RotateNoneFlipX));  // in place: allowed
+    GdipDisposeImage(bitmap);
+    GpSolidFill* brush = nullptr;
+    GdipCreateSolidFill(kBlack, &brush);
+    EXPECT_EQ(Ok, GdipFillRectangleI(graphics, brush, 0, 0, 2, 1));  // no target left; no crash
+    GdipDeleteBrush(brush);
+    EXPECT_EQ(Ok, GdipDeleteGraphics(graphics));
 }
 
 TEST(Targets, ImageGraphicsRefusesALockedBitmap)

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace {
 
@@ -121,6 +122,32 @@ TEST_F(StoreTest, TwoProcessesWritingAtOnceLoseNothing)
         }
     }
     RegCloseKey(shared);
+}
+
+TEST_F(StoreTest, ThreadsOfOneProcessShareTheHives)
+{
+    constexpr int kThreads = 4;
+    constexpr int kValues = 50;
+    HKEY key = Create(HKEY_CURRENT_USER, u"Software\\QorTest");
+    std::vector<std::thread> threads;
+    std::vector<int> failures(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kValues; ++i) {
+                const std::u16string name = u"t" + Number(t) + u"_" + Number(i);
+                failures[t] += SetText(key, name.c_str(), name) != ERROR_SUCCESS;
+                failures[t] += GetText(key, name.c_str()) != name;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(std::vector<int>(kThreads, 0), failures);
+    DWORD values = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                                              nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(kThreads * kValues), values);
+    RegCloseKey(key);
 }
 
 TEST_F(StoreTest, GarbageHiveFileGivesAnErrorAndStaysAsItWas)

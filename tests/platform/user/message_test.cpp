@@ -100,6 +100,22 @@ TEST_F(Messages, PostMessageWorksFromAnotherThread)
     }
 }
 
+TEST_F(Messages, AWindowOnANewThreadCanBePostedToAtOnce)
+{
+    BOOL posted = FALSE, received = FALSE;
+    std::thread ui([&] {
+        HWND w = CreateWindowExW(0, RecordingClass(), u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        std::thread poster([&] { posted = PostMessageW(w, WM_APP, 5, 0); });
+        poster.join();
+        MSG msg;
+        received = PeekMessageW(&msg, w, WM_APP, WM_APP, PM_REMOVE) && msg.wParam == 5;
+        DestroyWindow(w);
+    });
+    ui.join();
+    EXPECT_TRUE(posted);
+    EXPECT_TRUE(received);
+}
+
 TEST_F(Messages, SendIsADirectCallAndDestroyedWindowsGetNothing)
 {
     HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 10, 10);

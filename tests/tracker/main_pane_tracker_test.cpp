@@ -1,0 +1,366 @@
+// CMainPaneTracker: handles and hit order, cursors, snapping of dragged frames to image
+// pixels, the repaint feedback and the drawn frame.
+#include <windows.h>
+
+#include <memory>
+
+#include "MainPaneTracker.h"
+#include "view_test_support.h"
+
+namespace {
+
+using uitest::Pump;
+using uitest::VirtualSlot;
+using uitest::TestWindow;
+using uitest::ViewWindow;
+
+RECT HandleRect(CMainPaneTracker& t, int code)
+{
+    RECT r = {-1, -1, -1, -1};
+    t.GetHandleRect(code, &r);
+    return r;
+}
+
+class MainPaneTrackerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        glyph = uitest::LoadCloseGlyph();
+        ASSERT_NE(nullptr, glyph);
+    }
+    uitest::GdiplusScope gdiplus;
+    std::unique_ptr<Gdiplus::Bitmap> glyph;
+};
+
+// --- Construction and layout
+
+TEST_F(MainPaneTrackerTest, OverridesKeepTheBaseSlotsAndFieldsFollowTheBase)
+{
+    EXPECT_EQ(0, VirtualSlot(&CMainPaneTracker::Draw));
+    EXPECT_EQ(1, VirtualSlot(&CMainPaneTracker::SetCursorForHit));
+    EXPECT_EQ(2, VirtualSlot(&CMainPaneTracker::HitTest));
+    EXPECT_EQ(3, VirtualSlot(&CMainPaneTracker::DrawDragFeedback));
+    EXPECT_EQ(4, VirtualSlot(&CMainPaneTracker::AdjustRect));
+    EXPECT_EQ(9, VirtualSlot(&CMainPaneTracker::GetHandleRect));
+
+    CMainPaneTracker t(1, 2, 3, 4, nullptr);
+    const void* fields[] = {&t.finalErase, &t.view,     &t.ellipseShape, &t.glyphShown, &t.closeGlyph, &t.cursorMove,
+                            &t.cursorNWSE, &t.cursorNESW, &t.cursorNS,     &t.cursorWE,   &t.cursorClose};
+    for (size_t i = 1; i < std::size(fields); ++i)
+        EXPECT_LT(fields[i - 1], fields[i]) << "field " << i;
+}
+
+TEST_F(MainPaneTrackerTest, ConstructionLoadsTheModuleCursors)
+{
+    CMainPaneTracker t(10, 20, 30, 40, nullptr);
+    EXPECT_EQ((RECT{10, 20, 30, 40}), t.rect);
+    EXPECT_EQ(CRectTrackerBase::StyleHandlesOutside, t.style);
+    EXPECT_FALSE(t.ellipseShape);
+    EXPECT_FALSE(t.glyphShown);
+    EXPECT_EQ(nullptr, t.closeGlyph);
+    const HCURSOR expected[] = {uitest::ModuleCursor(109), uitest::ModuleCursor(105), uitest::ModuleCursor(106),
+                                uitest::ModuleCursor(107), uitest::ModuleCursor(108), uitest::ModuleCursor(110)};
+    const HCURSOR got[] = {t.cursorMove, t.cursorNWSE, t.cursorNESW, t.cursorNS, t.cursorWE, t.cursorClose};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_NE(nullptr, got[i]) << i;
+        EXPECT_EQ(expected[i], got[i]) << i;
+        for (int j = 0; j < i; ++j)
+            EXPECT_NE(got[j], got[i]) << j << " and " << i;
+    }
+}
+
+TEST_F(MainPaneTrackerTest, TheGlyphSetsTheSmallestFrame)
+{
+    CMainPaneTracker t(0, 0, 100, 100, nullptr);
+    EXPECT_EQ(8, t.minSize.cx);
+    EXPECT_EQ(16u, glyph->GetWidth());
+    EXPECT_EQ(16u, glyph->GetHeight());
+    t.SetCloseGlyph(glyph.get());
+    EXPECT_EQ(glyph.get(), t.closeGlyph);
+    EXPECT_EQ(17, t.minSize.cx);
+    EXPECT_EQ(17, t.minSize.cy);
+    t.SetCloseGlyph(nullptr);
+    EXPECT_EQ(nullptr, t.closeGlyph);
+    EXPECT_EQ(17, t.minSize.cx);  // a null glyph leaves the size alone
+    // Copies keep every field, the base's included.
+    t.glyphShown = TRUE;
+    const CMainPaneTracker copy = t;
+    EXPECT_EQ(17, copy.minSize.cy);
+    EXPECT_TRUE(copy.glyphShown);
+    EXPECT_EQ(t.cursorClose, copy.cursorClose);
+}
+
+// --- Handles and hit order
+
+TEST_F(MainPaneTrackerTest, HandlesHaveFixedSizes)
+{
+    CMainPaneTracker t(100, 100, 200, 180, nullptr);
+    const RECT expected[11] = {
+        {99, 99, 109, 109},   {191, 99, 201, 109},  {191, 171, 201, 181}, {99, 171, 109, 181},
+        {110, 99, 190, 105},  {195, 110, 201, 170}, {110, 175, 190, 181}, {99, 110, 105, 170},
+        {99, 99, 201, 181},   {0, 0, 0, 0},         {99, 99, 201, 181},
+    };
+    for (int code = 0; code <= 10; ++code)
+        EXPECT_EQ(expected[code], HandleRect(t, code)) << "code " << code;
+
+    // With the glyph: a narrow top-right corner, and the glyph's inner 14 x 14.
+    t.SetCloseGlyph(glyph.get());
+    EXPECT_EQ((RECT{191, 99, 201, 109}), HandleRect(t, 1));  // not shown yet
+    t.glyphShown = TRUE;
+    EXPECT_EQ((RECT{197, 99, 201, 103}), HandleRect(t, 1));
+    EXPECT_EQ((RECT{185, 101, 199, 115}), HandleRect(t, 9));
+
+    // A frame 20 wide: the top and bottom handles shrink to nothing.
+    t.rect = {120, 100, 100, 150};  // inverted: handles come from the normalised frame
+    EXPECT_EQ((RECT{110, 99, 110, 105}), HandleRect(t, 4));
+    EXPECT_EQ((RECT{110, 145, 110, 151}), HandleRect(t, 6));
+}
+
+TEST_F(MainPaneTrackerTest, HitOrderWithAndWithoutTheGlyph)
+{
+    CMainPaneTracker t(100, 100, 200, 180, nullptr);
+    EXPECT_EQ(1, t.HitTest(195, 105));  // 5 left of and 5 below the top-right corner
+    t.glyphShown = TRUE;
+    EXPECT_EQ(1, t.HitTest(195, 105));  // no glyph image: no glyph
+    t.SetCloseGlyph(glyph.get());
+    EXPECT_EQ(9, t.HitTest(195, 105));
+    EXPECT_EQ(1, t.HitTest(198, 102));  // in both: the corner comes first
+    EXPECT_EQ(8, t.HitTest(186, 116));  // below the glyph's inner part
+    EXPECT_EQ(8, t.HitTest(150, 140));
+    EXPECT_EQ(5, t.HitTest(200, 140));
+    EXPECT_EQ(-1, t.HitTest(201, 140));
+    EXPECT_EQ(-1, t.HitTest(50, 50));
+
+    // In a small frame the corners overlap; the lower code wins.
+    t.glyphShown = FALSE;
+    t.rect = {100, 100, 110, 110};
+    EXPECT_EQ(0, t.HitTest(105, 105));
+    EXPECT_EQ(2, t.HitTest(110, 110));
+    EXPECT_EQ(3, t.HitTest(100, 110));
+}
+
+TEST_F(MainPaneTrackerTest, CursorFollowsThePartUnderThePointer)
+{
+    TestWindow window(300, 250);
+    CMainPaneTracker t(100, 100, 200, 180, nullptr);
+    t.SetCloseGlyph(glyph.get());
+    t.glyphShown = TRUE;
+    BOOL lastResult = -1;
+    window.onMessage = [&](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+        if (message != WM_SETCURSOR)
+            return false;
+        lastResult = t.SetCursorForHit(window, LOWORD(lParam));
+        *result = TRUE;
+        return true;
+    };
+    struct Case {
+        int x, y;
+        HCURSOR cursor;
+        BOOL result;
+    };
+    const Case cases[] = {
+        {100, 100, uitest::ModuleCursor(105), TRUE}, {199, 179, uitest::ModuleCursor(105), TRUE},
+        {200, 100, uitest::ModuleCursor(106), TRUE}, {100, 179, uitest::ModuleCursor(106), TRUE},
+        {150, 100, uitest::ModuleCursor(107), TRUE}, {150, 179, uitest::ModuleCursor(107), TRUE},
+        {100, 140, uitest::ModuleCursor(108), TRUE}, {199, 140, uitest::ModuleCursor(108), TRUE},
+        {150, 140, uitest::ModuleCursor(109), TRUE}, {192, 106, uitest::ModuleCursor(110), TRUE},
+        {30, 30, LoadCursorW(nullptr, IDC_CROSS), FALSE},
+    };
+    for (const Case& c : cases) {
+        SetCursor(nullptr);
+        window.MoveTo(c.x, c.y);
+        Pump();
+        EXPECT_EQ(c.cursor, QorGetCurrentCursor()) << c.x << ", " << c.y;
+        EXPECT_EQ(c.result, lastResult) << c.x << ", " << c.y;
+    }
+}
+
+// --- Dragging a frame over a 200 x 150 image shown at two view pixels per image pixel
+
+class MainPaneDrag : public MainPaneTrackerTest {
+protected:
+    MainPaneDrag() : pane(500, 400), tracker(39, 19, 121, 101, &pane.view)
+    {
+        pane.SetMapping(0, 0.5);
+        pane.view.m_pPreviewImage = std::make_unique<Gdiplus::Bitmap>(200, 150);
+        pane.window.onMessage = [this](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+            if (message == WM_PAINT)
+                ++paints;
+            if (message != WM_LBUTTONDOWN)
+                return false;
+            tracked = tracker.Track(pane.window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), TRUE, nullptr);
+            *result = 0;
+            return true;
+        };
+    }
+
+    ViewWindow pane;
+    CMainPaneTracker tracker;  // the frame of image pixels {20, 10, 60, 50}
+    BOOL tracked = -1;
+    int paints = 0;
+};
+
+TEST_F(MainPaneDrag, LeftEdgeDraggedOutsideSnapsToColumnZero)
+{
+    pane.window.Press(40, 60);  // the left edge handle
+    pane.window.MoveTo(20, 60);
+    pane.window.MoveTo(-2, 60);  // the edge 3 view pixels left of the image
+    pane.window.Release(-2, 60);
+    Pump();
+    EXPECT_TRUE(tracked);
+    EXPECT_EQ((RECT{1, 19, 121, 101}), tracker.rect);
+    EXPECT_GE(paints, 1);  // the view repainted to show the frame moving
+}
+
+TEST_F(MainPaneDrag, EdgesSnapToWholeImagePixels)
+{
+    pane.window.Press(121, 60);   // the right edge handle, on the edge
+    pane.window.MoveTo(132, 60);  // image column 65.5 (after the one-pixel frame offset)
+    pane.window.Release(132, 60);
+    Pump();
+    EXPECT_EQ((RECT{39, 19, 131, 101}), tracker.rect);  // column 65
+}
+
+TEST_F(MainPaneDrag, MovedFrameIsPushedBackInsideWithItsSize)
+{
+    pane.window.Press(80, 60);
+    pane.window.MoveTo(200, 60);
+    pane.window.MoveTo(380, 60);  // the right edge would be at image column 210
+    pane.window.Release(380, 60);
+    Pump();
+    EXPECT_TRUE(tracked);
+    EXPECT_EQ((RECT{317, 19, 399, 101}), tracker.rect);  // right edge on column 199
+
+    pane.window.Press(340, 60);
+    pane.window.MoveTo(-100, 60);  // past the left side
+    pane.window.Release(-100, 60);
+    Pump();
+    EXPECT_EQ((RECT{1, 19, 83, 101}), tracker.rect);
+}
+
+TEST_F(MainPaneDrag, FrameWithTheGlyphStopsAt17Pixels)
+{
+    pane.SetMapping(0, 1.0);  // one view pixel per image pixel: snapping keeps the size
+    tracker.SetCloseGlyph(glyph.get());
+    tracker.glyphShown = TRUE;
+    pane.window.Press(118, 98);  // the bottom-right corner
+    pane.window.MoveTo(80, 60);
+    pane.window.MoveTo(40, 20);
+    pane.window.Release(40, 20);
+    Pump();
+    EXPECT_EQ((RECT{39, 19, 56, 36}), tracker.rect);
+}
+
+TEST_F(MainPaneDrag, FeedbackRepaintsTheViewWithoutErasing)
+{
+    int erases = 0;
+    auto previous = pane.window.onMessage;
+    pane.window.onMessage = [&](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+        if (message == WM_ERASEBKGND)
+            ++erases;
+        return previous(message, wParam, lParam, result);
+    };
+    paints = 0;
+    tracker.DrawDragFeedback(nullptr, nullptr, nullptr, nullptr);  // its arguments are ignored
+    EXPECT_EQ(1, paints);  // at once, not when the queue is next read
+    EXPECT_EQ(0, erases);
+}
+
+TEST_F(MainPaneDrag, WithoutAnImageTheLimitsAreZero)
+{
+    pane.view.m_pPreviewImage.reset();
+    RECT r = {39, 19, 121, 101};
+    tracker.AdjustRect(CRectTrackerBase::HitRight, &r);
+    EXPECT_EQ((RECT{39, 19, -1, 101}), r);  // pulled to column -1
+    r = {39, 19, 121, 101};
+    tracker.AdjustRect(CRectTrackerBase::HitNothing, &r);
+    EXPECT_EQ((RECT{39, 19, 121, 101}), r);
+}
+
+TEST_F(MainPaneDrag, LandscapeLimitsComeFromThePage)
+{
+    CScanViewPreview& view = pane.view;
+    view.m_bLandscape = true;
+    view.m_rcPage = {0, 0, 12000, 9000};
+    view.m_dUnitsPerPixel = 10.0;  // the page is 1200 x 900 image pixels
+    pane.SetMapping(1, 1.0);       // two view pixels per image pixel
+
+    RECT r = {0, 0, 5000, 5000};
+    tracker.AdjustRect(CRectTrackerBase::HitBottomRight, &r);
+    EXPECT_EQ((RECT{0, 0, 2399, 1799}), r);  // columns to 1199, rows to 899
+
+    // Turned a quarter: the page's height runs across, stretched by the turned aspect.
+    view.m_matOrientation.SetElements(0, 1, -1, 0, 0, 0);
+    view.m_fAspectTurned = 1.5f;
+    r = {0, 0, 5000, 5000};
+    tracker.AdjustRect(CRectTrackerBase::HitBottomRight, &r);
+    EXPECT_EQ((RECT{0, 0, 2699, 3599}), r);  // 1350 columns, 1800 rows
+
+    // At fit zoom the limits are cut to the 500 x 400 client area.
+    view.m_matOrientation.Reset();
+    pane.SetMapping(0, 1.0);
+    r = {0, 0, 5000, 5000};
+    tracker.AdjustRect(CRectTrackerBase::HitBottomRight, &r);
+    EXPECT_EQ((RECT{0, 0, 499, 399}), r);
+}
+
+// --- Drawing
+
+TEST_F(MainPaneTrackerTest, FrameIsBlackDashesOnWhite)
+{
+    uitest::MemoryCanvas canvas(80, 60, RGB(0x80, 0x80, 0x80));
+    CMainPaneTracker t(10, 10, 50, 40, nullptr);
+    t.Draw(canvas.dc());
+    // The 2-pixel line runs along the frame shrunk by one pixel: rows 10 and 11 on top.
+    // Every pixel of it is black (a dash) or white (the line under the dashes). This GDI
+    // caps every dash of a geometric pen, so 2-pixel square caps close the 2-pixel gaps
+    // of PS_DASH at width 2 and the white shows nowhere; the test accepts either.
+    int black = 0;
+    for (int y : {10, 11}) {
+        for (int x = 12; x <= 47; ++x) {
+            const DWORD px = canvas.At(x, y);
+            EXPECT_TRUE(px == 0x000000 || px == 0xFFFFFF) << x << ", " << y << ": " << std::hex << px;
+            black += px == 0x000000;
+        }
+    }
+    EXPECT_GT(black, 0);
+    for (int y = 14; y <= 36; ++y) {
+        const DWORD left = canvas.At(10, y), right = canvas.At(49, y);
+        EXPECT_TRUE(left == 0x000000 || left == 0xFFFFFF) << y;
+        EXPECT_TRUE(right == 0x000000 || right == 0xFFFFFF) << y;
+    }
+    EXPECT_EQ(0x808080u, canvas.At(30, 25));  // the inside is not painted
+    EXPECT_EQ(0x808080u, canvas.At(30, 8));
+    EXPECT_EQ(0x808080u, canvas.At(30, 13));
+    EXPECT_EQ(0x808080u, canvas.At(5, 25));
+    EXPECT_EQ(0x808080u, canvas.At(43, 18));  // no glyph without glyphShown
+
+    // Under XOR the black dashes change nothing, so what shows is the white line beneath
+    // them: it runs along the whole outline (the corners, where two strokes overlap, are
+    // XORed twice).
+    uitest::MemoryCanvas xored(80, 60, RGB(0x80, 0x80, 0x80));
+    SetROP2(xored.dc(), R2_XORPEN);
+    t.Draw(xored.dc());
+    for (int x = 12; x <= 47; ++x) {
+        EXPECT_EQ(0x7F7F7Fu, xored.At(x, 10)) << x;
+        EXPECT_EQ(0x7F7F7Fu, xored.At(x, 39)) << x;
+    }
+    EXPECT_EQ(0x808080u, xored.At(30, 25));
+}
+
+TEST_F(MainPaneTrackerTest, GlyphSitsInTheTopRightCorner)
+{
+    uitest::MemoryCanvas canvas(80, 60, RGB(0x80, 0x80, 0x80));
+    CMainPaneTracker t(10, 10, 50, 40, nullptr);
+    t.SetCloseGlyph(glyph.get());
+    t.glyphShown = TRUE;
+    t.Draw(canvas.dc());
+    // The 16 x 16 glyph's top-left corner is at (50 - 16, 10).
+    EXPECT_EQ(0xC82828u, canvas.At(34 + 8, 10 + 3));  // the red button
+    EXPECT_EQ(0xFFFFFFu, canvas.At(34 + 7, 10 + 7));  // the white x
+    EXPECT_EQ(0xFFFFFFu, canvas.At(34 + 5, 10 + 10));
+    EXPECT_EQ(0x808080u, canvas.At(34 + 0, 10 + 15));  // a transparent corner
+    EXPECT_EQ(0x808080u, canvas.At(33, 18));           // just left of the glyph
+}
+
+}  // namespace
