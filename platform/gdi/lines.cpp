@@ -276,8 +276,14 @@ void GeometricPolyline(Canvas& canvas, const DcState& s, const POINT* pts, int c
             const bool on = style.On();
             const double step = style.Advance(len - at);
             if (on) {
+                // Differs from Windows on purpose: GDI caps every dash, so square caps on a
+                // width-2 pen fill the gaps and a dashed crop frame draws solid. Only the
+                // ends of the segment get its caps; the dashes keep their gaps.
                 const double t0 = at / len, t1 = (at + step) / len;
-                cover.Add(Piece{ax + vx * t0, ay + vy * t0, ax + vx * t1, ay + vy * t1, cap, cap}, h, canvas.offset);
+                const DWORD dashStart = at <= 1e-9 ? startCap : PS_ENDCAP_FLAT;
+                const DWORD dashEnd = at + step >= len - 1e-9 ? endCap : PS_ENDCAP_FLAT;
+                cover.Add(Piece{ax + vx * t0, ay + vy * t0, ax + vx * t1, ay + vy * t1, dashStart, dashEnd}, h,
+                          canvas.offset);
             }
             at += step;
         }

@@ -10,6 +10,8 @@
 #include "windows.h"
 #include "objbase.h"
 #include "unknwn.h"
+#include "atlreg.h"
+#include "oleauto.h"
 
 #define ATLASSERT(expr) assert(expr)
 #define ATL_NO_VTABLE
@@ -90,6 +92,9 @@ typedef CComSingleThreadModel CComObjectThreadModel;
 class CAtlModule;
 QOR_ATL_MODULE_LOCAL inline CAtlModule* _pAtlModule = nullptr;
 
+// The module that includes these headers (ATL's _AtlBaseModule.GetModuleInstance()).
+QOR_ATL_MODULE_LOCAL inline HINSTANCE _AtlModuleInstance() { return HINST_THISCOMPONENT; }
+
 class CAtlModule {
 public:
     CAtlModule() noexcept { _pAtlModule = this; }
@@ -104,6 +109,15 @@ public:
     virtual LONG Lock() { return static_cast<LONG>(CComGlobalsThreadModel::Increment(&m_nLockCnt)); }
     virtual LONG Unlock() { return static_cast<LONG>(CComGlobalsThreadModel::Decrement(&m_nLockCnt)); }
     virtual LONG GetLockCount() { return std::atomic_ref<LONG>(m_nLockCnt).load(); }
+
+    // Runs this module's registry script (resource REGISTRY nResID, see atlreg.h) with
+    // %MODULE% and the replacements of pMapEntries. Hidden so that each module's call
+    // names that module, never another module's copy of this function.
+    QOR_ATL_MODULE_LOCAL HRESULT UpdateRegistryFromResource(UINT nResID, BOOL bRegister,
+                                                            _ATL_REGMAP_ENTRY* pMapEntries = nullptr)
+    {
+        return AtlUpdateRegistryFromResource(_AtlModuleInstance(), nResID, bRegister, pMapEntries);
+    }
 
     LONG m_nLockCnt = 0;
 };
@@ -122,6 +136,15 @@ inline void AtlModuleUnlock()
 }
 
 inline bool InlineIsEqualUnknown(REFGUID rguid) { return IsEqualGUID(rguid, IID_IUnknown); }
+
+// --- A module's type library: resource TYPELIB 1 of the module, or TYPELIB N when
+// lpszIndex is "N". AtlLoadTypeLib gives the module's path too. AtlRegisterTypeLib takes the
+// help folder from the library's documentation path (up to its last separator) and, under
+// per-user registration, registers through RegisterTypeLibForUser as found by name in
+// OLEAUT32.DLL, falling back to RegisterTypeLib; AtlUnRegisterTypeLib likewise.
+HRESULT AtlLoadTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpszIndex, BSTR* pbstrPath, ITypeLib** ppTypeLib);
+HRESULT AtlRegisterTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpszIndex);
+HRESULT AtlUnRegisterTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpszIndex);
 
 }  // namespace ATL
 

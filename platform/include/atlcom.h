@@ -388,7 +388,15 @@ public:                              \
 #define DECLARE_CLASSFACTORY_EX(cf) typedef ATL::CComCreator<ATL::CComObjectCached<cf>> _ClassFactoryCreatorClass;
 #define DECLARE_CLASSFACTORY() DECLARE_CLASSFACTORY_EX(ATL::CComClassFactory)
 #define DECLARE_PROTECT_FINAL_CONSTRUCT()
-#define DECLARE_NO_REGISTRY()
+#define DECLARE_NO_REGISTRY() \
+    static HRESULT WINAPI UpdateRegistry(BOOL) { return S_OK; }
+// The class registers through its module's registry script (resource REGISTRY x).
+#define DECLARE_REGISTRY_RESOURCEID(x)                                                      \
+    static HRESULT WINAPI UpdateRegistry(BOOL bRegister)                                    \
+    {                                                                                       \
+        return ATL::_pAtlModule ? ATL::_pAtlModule->UpdateRegistryFromResource(x, bRegister) \
+                                : E_UNEXPECTED;                                             \
+    }
 
 // --- The class factory. Factories are shared between threads, so their counts are atomic.
 

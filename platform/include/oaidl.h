@@ -303,6 +303,62 @@ struct IPropertyBag : IUnknown {
 typedef IPropertyBag* LPPROPERTYBAG;
 QOR_DEFINE_IID(IPropertyBag, 0x55272A00, 0x42CB, 0x11CE, 0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51);
 
+// --- Type libraries. A library describes itself (TLIBATTR, GetDocumentation) and lists its
+// types; this platform's libraries list coclasses only, and their ITypeInfo is not provided.
+typedef enum tagSYSKIND { SYS_WIN16 = 0, SYS_WIN32 = 1, SYS_MAC = 2, SYS_WIN64 = 3 } SYSKIND;
+
+typedef enum tagLIBFLAGS {
+    LIBFLAG_FRESTRICTED = 0x1,
+    LIBFLAG_FCONTROL = 0x2,
+    LIBFLAG_FHIDDEN = 0x4,
+    LIBFLAG_FHASDISKIMAGE = 0x8
+} LIBFLAGS;
+
+typedef enum tagTYPEKIND {
+    TKIND_ENUM = 0,
+    TKIND_RECORD = 1,
+    TKIND_MODULE = 2,
+    TKIND_INTERFACE = 3,
+    TKIND_DISPATCH = 4,
+    TKIND_COCLASS = 5,
+    TKIND_ALIAS = 6,
+    TKIND_UNION = 7,
+    TKIND_MAX = 8
+} TYPEKIND;
+
+typedef struct tagTLIBATTR {
+    GUID guid;
+    LCID lcid;
+    SYSKIND syskind;
+    WORD wMajorVerNum;
+    WORD wMinorVerNum;
+    WORD wLibFlags;
+} TLIBATTR, *LPTLIBATTR;
+
+struct ITypeComp;
+QOR_DEFINE_IID(ITypeComp, 0x00020403, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46);
+
+struct ITypeLib : IUnknown {
+    STDMETHOD_(UINT, GetTypeInfoCount)() = 0;
+    STDMETHOD(GetTypeInfo)(UINT index, ITypeInfo** ppTInfo) = 0;
+    STDMETHOD(GetTypeInfoType)(UINT index, TYPEKIND* pTKind) = 0;
+    STDMETHOD(GetTypeInfoOfGuid)(REFGUID guid, ITypeInfo** ppTinfo) = 0;
+    STDMETHOD(GetLibAttr)(TLIBATTR** ppTLibAttr) = 0;
+    STDMETHOD(GetTypeComp)(ITypeComp** ppTComp) = 0;
+    STDMETHOD(GetDocumentation)(INT index, BSTR* pBstrName, BSTR* pBstrDocString, DWORD* pdwHelpContext,
+                                BSTR* pBstrHelpFile) = 0;
+    STDMETHOD(IsName)(LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName) = 0;
+    STDMETHOD(FindName)(LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId,
+                        USHORT* pcFound) = 0;
+    STDMETHOD_(void, ReleaseTLibAttr)(TLIBATTR* pTLibAttr) = 0;
+};
+typedef ITypeLib* LPTYPELIB;
+QOR_DEFINE_IID(ITypeLib, 0x00020402, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46);
+
+static_assert(sizeof(TLIBATTR) == 32 && offsetof(TLIBATTR, lcid) == 16 && offsetof(TLIBATTR, syskind) == 20 &&
+              offsetof(TLIBATTR, wMajorVerNum) == 24 && offsetof(TLIBATTR, wMinorVerNum) == 26 &&
+              offsetof(TLIBATTR, wLibFlags) == 28);
+
 static_assert(sizeof(CY) == 8 && sizeof(DECIMAL) == 16);
 static_assert(sizeof(SAFEARRAYBOUND) == 8);
 static_assert(sizeof(SAFEARRAY) == 32 && offsetof(SAFEARRAY, cbElements) == 4 && offsetof(SAFEARRAY, cLocks) == 8 &&

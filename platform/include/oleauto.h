@@ -65,3 +65,43 @@ WINOLEAUTAPI HRESULT WINAPI SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices,
 WINOLEAUTAPI HRESULT WINAPI SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 WINOLEAUTAPI HRESULT WINAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 WINOLEAUTAPI HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
+
+// --- Type libraries. This platform's type library is a UTF-8 text of its own (binary type
+// libraries of Windows are not read):
+//
+//   QORTYPELIB 1                                  first line: the format and its version
+//   library QORScanLib                            the library's name (required)
+//   uuid {7C3E9A52-7700-7700-0000-770000000001}   the library id (required)
+//   version 1.0                                   major.minor, decimal (required)
+//   lcid 0                                        optional, 0 when absent
+//   flags 0                                       LIBFLAGS, optional
+//   helpstring 'QORScan 1.0 Type Library'         optional
+//   helpfile 'C:\Help\QORScan.chm'               the documentation path, optional
+//   coclass QORScan {7C3E9A52-...}                any number of coclasses: name and id
+//
+// One statement a line; blank lines and lines starting with '#' are skipped; a text is a
+// word or is quoted with single quotes ('' for a quote). Each statement but coclass comes at
+// most once. A file of another kind fails with TYPE_E_CANTLOADLIBRARY, another format
+// version with TYPE_E_UNSUPFORMAT, a fault inside the text with TYPE_E_INVDATAREAD.
+//
+// LoadTypeLib takes the path of such a file, or of a module that holds one as resource
+// TYPELIB 1; "<module path>\N" names resource TYPELIB N. Nothing is registered by
+// LoadTypeLib; LoadTypeLibEx with REGKIND_REGISTER registers the library it loaded.
+typedef enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER = 1, REGKIND_NONE = 2 } REGKIND;
+
+WINOLEAUTAPI HRESULT WINAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
+WINOLEAUTAPI HRESULT WINAPI LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib);
+
+// Registration writes, under HKEY_CLASSES_ROOT (ForUser: HKEY_CURRENT_USER\Software\Classes):
+//   TypeLib\{libid}\<major>.<minor in hex>      default: the help string, else the name
+//     <lcid in hex>\win64                         default: szFullPath
+//     FLAGS                                       default: the library flags, decimal
+//     HELPDIR                                     default: szHelpDir ("" when null)
+// Unregistration deletes <lcid>\<syskind>, then each key above it that is left without
+// subkeys (the version key counts as empty when only FLAGS and HELPDIR remain).
+WINOLEAUTAPI HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir);
+WINOLEAUTAPI HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* ptlib, OLECHAR* szFullPath, OLECHAR* szHelpDir);
+WINOLEAUTAPI HRESULT WINAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                                              SYSKIND syskind);
+WINOLEAUTAPI HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libID, WORD wMajorVerNum, WORD wMinorVerNum, LCID lcid,
+                                                     SYSKIND syskind);

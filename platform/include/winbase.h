@@ -159,3 +159,20 @@ typedef WCHAR* PZZWSTR;
 WINBASEAPI BOOL WINAPI GetUserPreferredUILanguages(DWORD dwFlags, PULONG pulNumLanguages, PZZWSTR pwszLanguagesBuffer,
                                                    PULONG pcchLanguagesBuffer);
 // --- End of languages (platform/base).
+
+// --- Locale (platform/base). Each thread has a locale of its own, at first the user's.
+// This platform has no locale settings: the user and the system locale are both English
+// (United States), 0x0409. SetThreadLocale takes LOCALE_USER_DEFAULT and
+// LOCALE_SYSTEM_DEFAULT as the locales they stand for, and refuses an identifier with a
+// sort id or reserved bits set, or without a primary language, with ERROR_INVALID_PARAMETER.
+#ifndef LOCALE_USER_DEFAULT
+#define LOCALE_USER_DEFAULT 0x0400
+#endif
+#ifndef LOCALE_SYSTEM_DEFAULT
+#define LOCALE_SYSTEM_DEFAULT 0x0800
+#endif
+WINBASEAPI LCID WINAPI GetUserDefaultLCID();
+WINBASEAPI LCID WINAPI GetSystemDefaultLCID();
+WINBASEAPI LCID WINAPI GetThreadLocale();
+WINBASEAPI BOOL WINAPI SetThreadLocale(LCID Locale);
+// --- End of locale (platform/base).

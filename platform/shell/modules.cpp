@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <winbase.h>
@@ -141,6 +142,26 @@ bool FindModuleByName(const std::string& name, Module* out)
     return false;
 }
 
+// The Windows system libraries whose functions this platform provides: their names name the
+// platform's own module, so that GetProcAddress on them finds the platform's functions.
+// Names compare without regard to case, with or without ".dll", as Windows finds them.
+bool SystemModule(LPCWSTR name, Module* out)
+{
+    static constexpr std::u16string_view kSystemLibraries[] = {
+        u"kernel32", u"user32", u"gdi32", u"advapi32", u"ole32", u"oleaut32", u"shlwapi", u"shell32", u"gdiplus"};
+    std::u16string folded;
+    for (const WCHAR* c = name; *c; ++c)
+        folded += (*c >= u'A' && *c <= u'Z') ? static_cast<char16_t>(*c + 32) : *c;
+    std::u16string_view stem(folded);
+    if (stem.ends_with(u".dll"))
+        stem.remove_suffix(4);
+    for (std::u16string_view library : kSystemLibraries) {
+        if (stem == library)
+            return FindModule(BaseOfAddress(reinterpret_cast<const void*>(&SystemModule)), out);
+    }
+    return false;
+}
+
 // A dlopen handle of a module already loaded; the caller closes it.
 void* OpenLoaded(const Module& module, int extraFlags = 0)
 {
@@ -182,6 +203,15 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName)
     if (!lpLibFileName || !lpLibFileName[0]) {
         SetLastError(lpLibFileName ? ERROR_MOD_NOT_FOUND : ERROR_INVALID_PARAMETER);
         return nullptr;
+    }
+    if (Module system; SystemModule(lpLibFileName, &system)) {
+        void* handle = OpenLoaded(system);
+        if (!handle) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+        AddReference(system.base, handle);
+        return reinterpret_cast<HMODULE>(system.base);
     }
     if (!qor::shell::ToDiskPath(lpLibFileName, &path))
         return nullptr;
@@ -287,7 +317,7 @@ BOOL WINAPI GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phM
     } else if (!lpModuleName) {
         if (!MainModule(&module))
             return Fail(ERROR_MOD_NOT_FOUND);
-    } else {
+    } else if (!SystemModule(lpModuleName, &module)) {
         std::string name;
         if (!qor::shell::ToDiskPath(lpModuleName, &name) || !FindModuleByName(name, &module))
             return Fail(ERROR_MOD_NOT_FOUND);

@@ -108,6 +108,9 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                  MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
         return 0;
     }
+    case WM_NCLBUTTONDOWN:
+        ClickScrollBar(hwnd, static_cast<LRESULT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;

@@ -22,42 +22,54 @@ void Fill(SurfaceBuffer& buffer, RECT rc, DWORD color)
         std::fill_n(buffer.bits.begin() + y * buffer.width + rc.left, rc.right - rc.left, color);
 }
 
-// A bar: arrow boxes at both ends, the track between them and, while the bar is enabled
-// and has a range, a thumb whose size follows the page.
-void DrawBar(SurfaceBuffer& buffer, RECT rc, const ScrollBar& bar, bool vertical)
+// The parts of a bar: arrow boxes at both ends, the track between them and, while the bar
+// is enabled and has something to scroll, a thumb whose size follows the page (empty
+// otherwise).
+struct BarParts {
+    RECT first{}, last{}, thumb{};
+};
+
+BarParts PartsOf(const RECT& rc, const ScrollBar& bar, bool vertical)
 {
-    if (IsRectEmpty(&rc)) return;
-    Fill(buffer, rc, kTrack);
+    BarParts parts;
     const int length = vertical ? rc.bottom - rc.top : rc.right - rc.left;
     const int box = std::min(vertical ? rc.right - rc.left : rc.bottom - rc.top, length / 2);
-    RECT first = rc, last = rc;
+    parts.first = parts.last = rc;
     if (vertical) {
-        first.bottom = rc.top + box;
-        last.top = rc.bottom - box;
+        parts.first.bottom = rc.top + box;
+        parts.last.top = rc.bottom - box;
     } else {
-        first.right = rc.left + box;
-        last.left = rc.right - box;
+        parts.first.right = rc.left + box;
+        parts.last.left = rc.right - box;
     }
-    Fill(buffer, first, kArrowBox);
-    Fill(buffer, last, kArrowBox);
     const long long range = static_cast<long long>(bar.max) - bar.min + 1;
     const int track = length - 2 * box;
     if (bar.disabledArrows == ESB_DISABLE_BOTH || range <= 0 || track <= 0 ||
         bar.min >= bar.max - std::max<int>(static_cast<int>(bar.page) - 1, 0))
-        return;
+        return parts;
     int thumb = bar.page ? static_cast<int>(track * std::min<long long>(bar.page, range) / range) : box;
     thumb = std::clamp(thumb, std::min(8, track), track);
     const long long span = range - std::max<long long>(bar.page, 1);
     const int offset = span > 0 ? static_cast<int>((track - thumb) * (bar.pos - bar.min) / span) : 0;
-    RECT t = rc;
+    parts.thumb = rc;
     if (vertical) {
-        t.top = rc.top + box + offset;
-        t.bottom = t.top + thumb;
+        parts.thumb.top = rc.top + box + offset;
+        parts.thumb.bottom = parts.thumb.top + thumb;
     } else {
-        t.left = rc.left + box + offset;
-        t.right = t.left + thumb;
+        parts.thumb.left = rc.left + box + offset;
+        parts.thumb.right = parts.thumb.left + thumb;
     }
-    Fill(buffer, t, kThumb);
+    return parts;
+}
+
+void DrawBar(SurfaceBuffer& buffer, const RECT& rc, const ScrollBar& bar, bool vertical)
+{
+    if (IsRectEmpty(&rc)) return;
+    const BarParts parts = PartsOf(rc, bar, vertical);
+    Fill(buffer, rc, kTrack);
+    Fill(buffer, parts.first, kArrowBox);
+    Fill(buffer, parts.last, kArrowBox);
+    if (!IsRectEmpty(&parts.thumb)) Fill(buffer, parts.thumb, kThumb);
 }
 
 bool CheckBar(int bar)
@@ -118,6 +130,62 @@ void DrawNonClient(Window& w)
     DrawBar(buffer, hbar, w.bars[SB_HORZ], false);
     if (!IsRectEmpty(&vbar) && !IsRectEmpty(&hbar))  // the corner between both bars
         Fill(buffer, RECT{vbar.left, hbar.top, vbar.right, hbar.bottom}, kArrowBox);
+}
+
+// A press on a standard bar: an arrow scrolls a line, the track beside the thumb a page,
+// each followed by SB_ENDSCROLL; on the thumb the bar is dragged (SB_THUMBTRACK for every
+// move, SB_THUMBPOSITION at the release) in a loop that holds the capture. Windows repeats
+// line and page steps while the button stays down; here a press is one step.
+void ClickScrollBar(HWND hwnd, LRESULT hit, POINT screen)
+{
+    WindowPtr w = LookupWindow(hwnd);
+    if (!w || (hit != HTVSCROLL && hit != HTHSCROLL)) return;
+    const bool vertical = hit == HTVSCROLL;
+    const int nBar = vertical ? SB_VERT : SB_HORZ;
+    const UINT message = vertical ? WM_VSCROLL : WM_HSCROLL;
+    const NonClientLayout layout = LayoutNonClient(w->style, w->exStyle, w->window.right - w->window.left,
+                                                   w->window.bottom - w->window.top);
+    const POINT origin = WindowOriginOnScreen(*w);
+    const POINT pt{screen.x - origin.x, screen.y - origin.y};
+    const RECT rc = vertical ? layout.vbar : layout.hbar;
+    const BarParts parts = PartsOf(rc, w->bars[nBar], vertical);
+    if (IsRectEmpty(&parts.thumb)) return;  // disabled or nothing to scroll
+    const LONG along = vertical ? pt.y : pt.x;
+    int code;
+    if (PtInRect(&parts.first, pt)) code = SB_LINEUP;
+    else if (PtInRect(&parts.last, pt)) code = SB_LINEDOWN;
+    else if (along < (vertical ? parts.thumb.top : parts.thumb.left)) code = SB_PAGEUP;
+    else if (along >= (vertical ? parts.thumb.bottom : parts.thumb.right)) code = SB_PAGEDOWN;
+    else code = SB_THUMBTRACK;
+    if (code != SB_THUMBTRACK) {
+        Send(hwnd, message, MAKEWPARAM(code, 0), 0);
+        Send(hwnd, message, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
+        return;
+    }
+    // Thumb drag: the position follows the pointer's offset along the track.
+    const ScrollBar start = w->bars[nBar];
+    const int track = (vertical ? parts.last.top - parts.first.bottom : parts.last.left - parts.first.right) -
+                      (vertical ? parts.thumb.bottom - parts.thumb.top : parts.thumb.right - parts.thumb.left);
+    const long long span = static_cast<long long>(start.max) - start.min + 1 - std::max<long long>(start.page, 1);
+    SetCapture(hwnd);
+    int pos = start.pos;
+    MSG msg;
+    while (GetCapture() == hwnd && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (GetCapture() != hwnd) break;
+        if (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONUP) {
+            const LONG now = vertical ? msg.pt.y - origin.y : msg.pt.x - origin.x;
+            const long long moved = track > 0 ? (now - along) * span / track : 0;
+            pos = static_cast<int>(std::clamp<long long>(start.pos + moved, start.min, start.min + std::max(0LL, span)));
+            if (msg.message == WM_LBUTTONUP) break;
+            Send(hwnd, message, MAKEWPARAM(SB_THUMBTRACK, static_cast<WORD>(pos)), 0);
+        } else if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) {
+            DispatchMessageW(&msg);
+        }
+    }
+    if (GetCapture() == hwnd) ReleaseCapture();
+    if (!LookupWindow(hwnd)) return;
+    Send(hwnd, message, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(pos)), 0);
+    Send(hwnd, message, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
 }
 
 }  // namespace qor::user

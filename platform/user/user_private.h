@@ -205,6 +205,7 @@ void SendSizeAndMove(HWND hwnd);
 
 // --- scroll.cpp
 void DrawNonClient(Window& w);
+void ClickScrollBar(HWND hwnd, LRESULT hit, POINT screen);
 
 // --- message.cpp
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -224,20 +224,21 @@ TEST(GeometricPen, FlatCapsStopAtTheEndsAndOddWidthsAreCentred)
     EXPECT_EQ(three, GeometricLine(PS_SOLID | PS_ENDCAP_FLAT, 3, {3, 2}, {7, 2}, 10, 5));
 }
 
-TEST(GeometricPen, DashesAreThreeWidthsOnOneOffEachWithTheCaps)
+TEST(GeometricPen, DashesAreThreeWidthsOnOneOffAndKeepTheirGaps)
 {
-    // Width 2: dashes of 6 and gaps of 2. Flat caps keep the gaps; square caps add one
-    // pixel to each end of every dash, which closes them.
+    // Width 2: dashes of 6 and gaps of 2. Square caps reach past the line's two ends only;
+    // the dashes inside keep their gaps, so a dashed frame stays dashed (this used to draw
+    // solid, every dash capped, closing the 2-pixel gaps).
     const std::vector<std::string> flat{"....................",
                                         "######..######..##..",
                                         "######..######..##..",
                                         "...................."};
     EXPECT_EQ(flat, GeometricLine(PS_DASH | PS_ENDCAP_FLAT, 2, {0, 2}, {18, 2}, 20, 4));
     const std::vector<std::string> square{"....................",
-                                          "###################.",
-                                          "###################.",
+                                          "#######..######..###",
+                                          "#######..######..###",
                                           "...................."};
-    EXPECT_EQ(square, GeometricLine(PS_DASH | PS_ENDCAP_SQUARE, 2, {0, 2}, {18, 2}, 20, 4));
+    EXPECT_EQ(square, GeometricLine(PS_DASH | PS_ENDCAP_SQUARE, 2, {1, 2}, {19, 2}, 20, 4));
 }
 
 TEST(GeometricPen, XorDrawsEachPixelOnceAndLinesFarOffScreenAreCheap)

@@ -135,6 +135,36 @@ TEST_F(ScrollBars, PageAndPositionAreClampedAsWindowsDoes)
     EXPECT_EQ(50, GetScrollPos(w, SB_VERT));
 }
 
+TEST_F(ScrollBars, PressesOnTheBarSendScrollRequests)
+{
+    HWND w = CreateQuiet("w", WS_POPUP | WS_VISIBLE | WS_VSCROLL, 0, 0, 100, 100);
+    SCROLLINFO si = Info(SIF_RANGE | SIF_PAGE | SIF_POS, 0, 99, 10, 0);
+    SetScrollInfo(w, SB_VERT, &si, TRUE);
+    Pump();
+    // The bar spans x 83..100; arrows of 17 pixels at both ends, the thumb (8 pixels, the
+    // smallest) at the top of the track.
+    const POINT presses[] = {{90, 5}, {90, 95}, {90, 60}};
+    for (POINT p : presses) {
+        QorInjectMouse(WM_LBUTTONDOWN, p.x, p.y, 0);
+        QorInjectMouse(WM_LBUTTONUP, p.x, p.y, 0);
+    }
+    // Thumb drag from y 20 to y 49: 29 of the 58 free track pixels over a span of 90.
+    QorInjectMouse(WM_LBUTTONDOWN, 90, 20, 0);
+    QorInjectMouse(WM_MOUSEMOVE, 90, 49, 0);
+    QorInjectMouse(WM_LBUTTONUP, 90, 49, 0);
+    Recorder::Get().Clear();
+    Pump();
+    std::vector<WPARAM> requests;
+    for (const Recorded& r : Recorder::Get().Log())
+        if (r.message == WM_VSCROLL) requests.push_back(r.wParam);
+    const std::vector<WPARAM> expected{
+        SB_LINEUP, SB_ENDSCROLL, SB_LINEDOWN, SB_ENDSCROLL, SB_PAGEDOWN, SB_ENDSCROLL,
+        MAKEWPARAM(SB_THUMBTRACK, 45), MAKEWPARAM(SB_THUMBPOSITION, 45), SB_ENDSCROLL};
+    EXPECT_EQ(expected, requests);
+    EXPECT_EQ(nullptr, GetCapture());
+    EXPECT_EQ(0, GetScrollPos(w, SB_VERT));  // the window moves the bar itself
+}
+
 TEST_F(ScrollBars, GetScrollInfoErrors)
 {
     HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 200, 100);
