@@ -1,16 +1,21 @@
 // Number conversions shared by the view's geometry and the crop-frame tracker.
 #pragma once
 
-#include <climits>
 #include <cmath>
 
-// A double converted to a 32-bit integer toward zero. A value that does not fit (or NaN)
-// gives INT_MIN, the "integer indefinite" result of the x86 conversion the control was
-// built with, instead of undefined behaviour.
+// A double converted to a 32-bit integer toward zero. Coordinates of pages, images and
+// windows stay far below 10^9; a result beyond that (an infinite scale from a one-pixel
+// client area, say) is clamped to +-10^9 and NaN gives 0, so that the edge arithmetic that
+// follows cannot overflow.
 inline int TruncToInt(double value)
 {
-    if (!(value > -2147483649.0 && value < 2147483648.0))
-        return INT_MIN;
+    constexpr double kLimit = 1e9;
+    if (std::isnan(value))
+        return 0;
+    if (value > kLimit)
+        return static_cast<int>(kLimit);
+    if (value < -kLimit)
+        return -static_cast<int>(kLimit);
     return static_cast<int>(value);
 }
 

@@ -336,6 +336,13 @@ ATL::CComPtr<IUnknown> CHostPropertyBag::AdvisedSink(DWORD dwCookie) const
     return nullptr;
 }
 
+// The list is emptied before any sink is released: a release may call back into the bag.
+void CHostPropertyBag::ReleaseAllSinks()
+{
+    std::list<Sink> listReleased;
+    listReleased.swap(m_listSinks);
+}
+
 std::vector<CHostBagCall> CHostPropertyBag::CallsOf(HostBagCallKind kind) const
 {
     std::vector<CHostBagCall> vecCalls;

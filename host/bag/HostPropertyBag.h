@@ -110,6 +110,9 @@ public:
     std::vector<DWORD> AdviseCookies() const;
     // The sink advised under a cookie (with a reference for the caller), or null.
     ATL::CComPtr<IUnknown> AdvisedSink(DWORD dwCookie) const;
+    // Lets every sink go, as a host does when it shuts down: a control that advised itself
+    // here and was never unbound (Load(null)) is otherwise kept alive by the bag.
+    void ReleaseAllSinks();
 
     // The log of calls, oldest first.
     const std::vector<CHostBagCall>& Calls() const { return m_vecCalls; }

@@ -177,8 +177,12 @@ public:
         while (!AtEnd()) {
             Root root = RootName(Next());
             Expect(u"{");
-            while (!Peek(u"}"))
+            // A root holds keys only.
+            while (!Peek(u"}")) {
+                if (Peek(u"val"))
+                    throw SyntaxError{};
                 root.keys.push_back(ParseKey(1));
+            }
             Next();
             roots.push_back(std::move(root));
         }

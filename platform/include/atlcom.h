@@ -456,13 +456,26 @@ public:
 // --- The module's class table. Each OBJECT_ENTRY_AUTO adds one class at static
 // initialisation; DllGetClassObject looks it up and hands out one cached factory per class.
 
+typedef HRESULT(WINAPI _ATL_UPDATEREGISTRYFUNC)(BOOL bRegister);
+
 struct _ATL_OBJMAP_ENTRY {
     const CLSID* pclsid;
     _ATL_CREATORFUNC* pfnGetClassObject;  // makes the class factory
     _ATL_CREATORFUNC* pfnCreateInstance;  // makes an object; given to the factory
     IUnknown* pCF;                        // the cached factory, made on first request
     _ATL_OBJMAP_ENTRY* pNext;
+    _ATL_UPDATEREGISTRYFUNC* pfnUpdateRegistry;  // the class's registration, if it has one
 };
+
+// A class registers itself when it declares UpdateRegistry (DECLARE_REGISTRY_RESOURCEID).
+template <class T>
+constexpr _ATL_UPDATEREGISTRYFUNC* _AtlUpdateRegistryOf()
+{
+    if constexpr (requires { &T::UpdateRegistry; })
+        return &T::UpdateRegistry;
+    else
+        return nullptr;
+}
 
 QOR_ATL_MODULE_LOCAL inline _ATL_OBJMAP_ENTRY* _pAtlObjMapHead = nullptr;
 
@@ -479,7 +492,7 @@ struct _AtlObjMapRegistrar {
 #define OBJECT_ENTRY_AUTO(clsid, cls)                                                                  \
     static ATL::_ATL_OBJMAP_ENTRY QOR_ATL_CONCAT(qor_objMap_, cls) = {                                  \
         &(clsid), cls::_ClassFactoryCreatorClass::CreateInstance, cls::_CreatorClass::CreateInstance,     \
-        nullptr, nullptr};                                                                              \
+        nullptr, nullptr, ATL::_AtlUpdateRegistryOf<cls>()};                                            \
     static ATL::_AtlObjMapRegistrar QOR_ATL_CONCAT(qor_objMapRegistrar_, cls)(&QOR_ATL_CONCAT(qor_objMap_, cls));
 
 // A DLL server's module object: its lock count answers DllCanUnloadNow, its class table
@@ -489,6 +502,8 @@ struct _AtlObjMapRegistrar {
 //   STDAPI DllCanUnloadNow() { return _AtlModule.DllCanUnloadNow(); }
 //   STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
 //   { return _AtlModule.DllGetClassObject(rclsid, riid, ppv); }
+//   STDAPI DllRegisterServer() { return _AtlModule.DllRegisterServer(); }
+//   STDAPI DllUnregisterServer() { return _AtlModule.DllUnregisterServer(); }
 template <class T>
 class CAtlDllModuleT : public CAtlModule {
 public:
@@ -516,6 +531,40 @@ public:
             return pEntry->pCF->QueryInterface(riid, ppv);
         }
         return CLASS_E_CLASSNOTAVAILABLE;
+    }
+
+    // Runs the registration of every class in the table that has one, then registers the
+    // module's type library (resource TYPELIB 1; per user under per-user registration).
+    // The first failure ends it and is the result.
+    QOR_ATL_MODULE_LOCAL HRESULT DllRegisterServer(BOOL bRegTypeLib = TRUE)
+    {
+        for (_ATL_OBJMAP_ENTRY* pEntry = _pAtlObjMapHead; pEntry != nullptr; pEntry = pEntry->pNext) {
+            if (pEntry->pfnUpdateRegistry != nullptr) {
+                const HRESULT hr = pEntry->pfnUpdateRegistry(TRUE);
+                if (FAILED(hr))
+                    return hr;
+            }
+        }
+        return bRegTypeLib ? AtlRegisterTypeLib(_AtlModuleInstance(), nullptr) : S_OK;
+    }
+
+    // The same in reverse; it goes on after a failure and returns the first one.
+    QOR_ATL_MODULE_LOCAL HRESULT DllUnregisterServer(BOOL bUnRegTypeLib = TRUE)
+    {
+        HRESULT hrFirst = S_OK;
+        for (_ATL_OBJMAP_ENTRY* pEntry = _pAtlObjMapHead; pEntry != nullptr; pEntry = pEntry->pNext) {
+            if (pEntry->pfnUpdateRegistry != nullptr) {
+                const HRESULT hr = pEntry->pfnUpdateRegistry(FALSE);
+                if (FAILED(hr) && SUCCEEDED(hrFirst))
+                    hrFirst = hr;
+            }
+        }
+        if (bUnRegTypeLib) {
+            const HRESULT hr = AtlUnRegisterTypeLib(_AtlModuleInstance(), nullptr);
+            if (FAILED(hr) && SUCCEEDED(hrFirst))
+                hrFirst = hr;
+        }
+        return hrFirst;
     }
 
     // Drops the cached factories; called when the module ends.

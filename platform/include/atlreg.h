@@ -6,7 +6,7 @@
 //
 //   script := root*
 //   root   := HKCR | HKEY_CLASSES_ROOT | HKCU | HKEY_CURRENT_USER | HKLM | HKEY_LOCAL_MACHINE
-//             | HKU | HKEY_USERS, followed by { key* }
+//             | HKU | HKEY_USERS, followed by { key* } (keys only, no values)
 //   key    := [NoRemove | ForceRemove | Delete] name [= type value] [{ (key | named)* }]
 //   named  := val name = type value
 //   type   := s (REG_SZ) | d (REG_DWORD: decimal, &Hhex or 0xhex) | b (REG_BINARY: hex digit pairs)

@@ -24,6 +24,8 @@
 #define QORSCAN_H
 
 #ifdef __cplusplus
+#include <cstring>
+
 #include <unknwn.h>
 #include <oaidl.h>
 #else

@@ -36,13 +36,19 @@ public:
     STDMETHOD(NotifyWindow)(HWND, LONG, LONG) override { return S_OK; }
 
     std::function<void(BSTR bstrName, VARIANT* pVar)> m_fnOnNotify;
+    std::function<void()> m_fnOnDestroy;
     std::vector<ATL::CComBSTR> m_vecNames;
     std::vector<GUID> m_vecSources;
     std::vector<bool> m_vecNull;
 
 protected:
     CTestSink() { ++s_nLive; }
-    ~CTestSink() { --s_nLive; }
+    ~CTestSink()
+    {
+        --s_nLive;
+        if (m_fnOnDestroy)
+            m_fnOnDestroy();
+    }
 };
 
 inline ATL::CComPtr<CHostPropertyBag> MakeBag()

@@ -211,4 +211,23 @@ TEST_F(Commit, FramesAreStoredClippedAppendedOrOnlyReported)
     EXPECT_FALSE(TakeSizeRequest());  // frames never ask for a layout
 }
 
+TEST(CommitDegenerate, OnePixelHighClientAreaStaysWithinThePage)
+{
+    // The zoom divides by the client height less one: an infinite scale.
+    ViewWindow pane(400, 1);
+    RecordingView& view = pane.view;
+    view.m_bSampleShown = false;
+    view.m_rcPage = {0, 0, 850, 1100};
+    view.m_rcImage = {0, 0, 850, 1100};
+    view.UpdateUnitsPerPixel();
+    ASSERT_TRUE(view.UpdateZoom());
+    view.m_matOrientation.SetElements(-1, 0, 0, 1, 0, 0);
+    CMainPaneTracker tracker(10, 0, 20, 1, &view);
+    view.m_vecFrames = {{0, 0, 0, 0}};
+    view.CommitTracker(&tracker, 0);
+    RECT inside;
+    IntersectRect(&inside, &view.m_vecFrames[0], &view.m_rcPage);
+    EXPECT_EQ(inside, view.m_vecFrames[0]);
+}
+
 }  // namespace

@@ -255,7 +255,7 @@ TEST_F(MainPaneDrag, FeedbackRepaintsTheViewWithoutErasing)
 {
     int erases = 0;
     auto previous = pane.window.onMessage;
-    pane.window.onMessage = [&](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    pane.window.onMessage = [&erases, previous](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
         if (message == WM_ERASEBKGND)
             ++erases;
         return previous(message, wParam, lParam, result);
@@ -312,18 +312,19 @@ TEST_F(MainPaneTrackerTest, FrameIsBlackDashesOnWhite)
     CMainPaneTracker t(10, 10, 50, 40, nullptr);
     t.Draw(canvas.dc());
     // The 2-pixel line runs along the frame shrunk by one pixel: rows 10 and 11 on top.
-    // Every pixel of it is black (a dash) or white (the line under the dashes). This GDI
-    // caps every dash of a geometric pen, so 2-pixel square caps close the 2-pixel gaps
-    // of PS_DASH at width 2 and the white shows nowhere; the test accepts either.
-    int black = 0;
+    // Every pixel of it is black (a dash) or white (the line under the dashes), and both
+    // show: the dashes keep their gaps (they used to be capped into a solid black line).
+    int black = 0, white = 0;
     for (int y : {10, 11}) {
         for (int x = 12; x <= 47; ++x) {
             const DWORD px = canvas.At(x, y);
             EXPECT_TRUE(px == 0x000000 || px == 0xFFFFFF) << x << ", " << y << ": " << std::hex << px;
             black += px == 0x000000;
+            white += px == 0xFFFFFF;
         }
     }
-    EXPECT_GT(black, 0);
+    EXPECT_GT(black, white);
+    EXPECT_GT(white, 0);
     for (int y = 14; y <= 36; ++y) {
         const DWORD left = canvas.At(10, y), right = canvas.At(49, y);
         EXPECT_TRUE(left == 0x000000 || left == 0xFFFFFF) << y;

@@ -68,6 +68,7 @@ public:
     }
     ~TestWindow()
     {
+        onMessage = nullptr;  // the test's handler may refer to objects already gone
         if (IsWindow(hwnd))
             DestroyWindow(hwnd);
         Pump();

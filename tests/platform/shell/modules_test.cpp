@@ -179,3 +179,34 @@ TEST(ModuleHandleEx, ArgumentsAndUnknownAddresses)
 }
 
 }  // namespace
+
+namespace {
+
+// The system libraries that the platform stands in for are the platform's own module, so
+// that their functions are found where Windows programs look for them.
+TEST(SystemLibraries, NameThePlatformsModule)
+{
+    HMODULE platform = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(&LoadLibraryW), &platform));
+    for (LPCWSTR name : {u"OLEAUT32.DLL", u"oleaut32", u"Kernel32.dll", u"user32", u"GDI32.DLL", u"advapi32.dll",
+                         u"Ole32", u"shlwapi.dll", u"SHELL32", u"gdiplus.dll"}) {
+        SCOPED_TRACE(qor::ToUtf8(name));
+        EXPECT_EQ(platform, GetModuleHandleW(name));
+        const HMODULE loaded = LoadLibraryW(name);
+        EXPECT_EQ(platform, loaded);
+        EXPECT_TRUE(FreeLibrary(loaded));
+    }
+    const HMODULE oleaut = LoadLibraryW(u"OLEAUT32.DLL");
+    EXPECT_EQ(&GetModuleFileNameW, As<decltype(&GetModuleFileNameW)>(GetProcAddress(oleaut, "GetModuleFileNameW")));
+    EXPECT_TRUE(FreeLibrary(oleaut));
+
+    for (LPCWSTR name : {u"oleaut32.dll.dll", u"oleaut", u"comctl32.dll", u"oleaut32.so"}) {
+        SCOPED_TRACE(qor::ToUtf8(name));
+        SetLastError(0);
+        EXPECT_EQ(nullptr, GetModuleHandleW(name));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+    }
+}
+
+}  // namespace
