@@ -401,7 +401,7 @@ std::vector<CHostPropertyBag::Entry>::const_iterator CHostPropertyBag::FindEntry
 CHostPropertyBag::CallTicket CHostPropertyBag::BeginCall(const CHostBagCall& call)
 {
     m_vecCalls.push_back(call);
-    return CallTicket{m_vecCalls.size() - 1, m_nLogGeneration};
+    return CallTicket{m_vecCalls.size() - 1, m_nLogGeneration, GetUnknown()};
 }
 
 // The entry is completed only if the log was not cleared meanwhile (a nested call may clear

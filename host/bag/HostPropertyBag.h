@@ -154,9 +154,12 @@ private:
 
     // Logging: BeginCall appends the entry as the call arrives, so nested calls follow it;
     // EndCall completes it with the result and what the call produced, then runs the hook.
+    // The ticket also holds a reference on the bag for the length of the call: a call out (a
+    // sink, a handler, the hook, a released sink's teardown) may drop the host's last one.
     struct CallTicket {
         size_t nIndex;
         size_t nLogGeneration;
+        ATL::CComPtr<IUnknown> spKeepAlive;
     };
     CallTicket BeginCall(const CHostBagCall& call);
     HRESULT EndCall(const CallTicket& ticket, CHostBagCall& call, HRESULT hr);

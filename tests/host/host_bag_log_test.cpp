@@ -241,4 +241,21 @@ TEST(HostBagForwarding, SinksUnadvisedDuringANotificationStillGetItButNotTheNext
     EXPECT_TRUE(spBag->AdviseCookies().empty());
 }
 
+TEST(HostBagForwarding, ASinkMayReleaseTheLastReferenceOfTheBagWhileItIsCalled)
+{
+    CHostPropertyBag* pBag = nullptr;
+    ASSERT_EQ(S_OK, CHostPropertyBag::CreateInstance(&pBag));
+    pBag->SetForwarding(true);
+    auto spSink = CTestSink::Create();
+    spSink->m_fnOnNotify = [&](BSTR, VARIANT*) {
+        // The host lets its bag go; the bag still finishes the write it is in.
+        pBag->ReleaseAllSinks();
+        pBag->Release();
+    };
+    pBag->Advise(spSink->GetUnknown(), nullptr);
+    ATL::CComVariant varSize = PairValue(1, 2);
+    EXPECT_EQ(S_OK, pBag->Write(QORSCAN_KEY_SCAN_SIZE, &varSize));
+    EXPECT_EQ(1u, spSink->m_vecNames.size());
+}
+
 }  // namespace
