@@ -17,6 +17,7 @@
 #include <windows.h>
 #include <atlbase.h>
 #include <atlwin.h>
+#include <atlstr.h>
 #include <gdiplus.h>
 
 #include <memory>
@@ -113,6 +114,56 @@ public:
     void ApplyOrientation();
     // Minimal form: does nothing until the view has its scroll bars.
     void UpdateScrollBars();
+
+    // --- Image store
+    // The sample pages, the live canvases of a scan, the oriented preview and the files
+    // behind them. Every canvas is 32bppARGB. A bitmap decoded from a file keeps the file
+    // open, so it is disposed before its file is moved or deleted.
+    enum { IDR_SAMPLE_PORTRAIT = 103, IDR_CLOSE_GLYPH = 104, IDR_SAMPLE_LANDSCAPE = 112 };
+    // Decodes resource nID of type pszType from a copy in movable global memory, which
+    // stays allocated and locked in *phData for as long as the bitmap lives.
+    std::unique_ptr<Gdiplus::Bitmap> LoadImageResource(UINT nID, LPCWSTR pszType, HGLOBAL* phData);
+    // Construction step: the samples with their page sizes at 75 dpi, and the close glyph.
+    void LoadResourceImages();
+    // Teardown step: the samples and the glyph, then their memory blocks.
+    void ReleaseResourceImages();
+    // Scan start: cxView x cyView is the region about to be scanned (only its ratio counts).
+    void BeginScanCanvas(int cxView, int cyView);
+    void ResetScanCanvas();
+    bool LoadPartialPreview(LPCWSTR pszPath);
+    bool SetPreviewImage(LPCWSTR pszPath = nullptr);
+    // Copies src (or nothing) into the top left of the cxImage x cyImage area of dst and
+    // fills the rest; sets m_fReceivedFraction.
+    bool ComposeCanvas(Gdiplus::Bitmap* pDst, Gdiplus::Bitmap* pSrc, int cxImage, int cyImage, bool bWhiteFill);
+    void ReleaseImages();
+    void DeleteFolderTree(LPCWSTR pszFolder);
+    void DeleteFolderFiles(LPCWSTR pszFolder);
+    // The files of a final preview (the engine's "prev_100.jpg" at pszPath): the kept
+    // preview file's path, the copy through the scan temp folder, the preview backup of a
+    // final scan, then the move over the preview file. The caller shows m_szPreviewFile.
+    void KeepFinalPreview(LPCWSTR pszPath, bool bPreviewScan);
+    // Scan end: puts the preview backup back over the preview file and deletes the scan
+    // temp folder.
+    void RestorePreviewBackup();
+    // View destruction: everything in the engine preview folder goes.
+    void DeleteEngineFiles();
+
+    std::unique_ptr<Gdiplus::Bitmap> m_pSamplePortrait;   // JPEG 103, 637 x 877
+    std::unique_ptr<Gdiplus::Bitmap> m_pSampleLandscape;  // JPEG 112, 1275 x 877
+    std::unique_ptr<Gdiplus::Bitmap> m_pLiveBackground;   // client size, dim gray
+    std::unique_ptr<Gdiplus::Bitmap> m_pLivePage;         // received rows padded to the scan aspect
+    std::unique_ptr<Gdiplus::Bitmap> m_pPartialImage;     // the last partial preview, file-backed
+    HGLOBAL m_hSamplePortraitData = nullptr;
+    HGLOBAL m_hSampleLandscapeData = nullptr;
+    HGLOBAL m_hCloseGlyphData = nullptr;
+    bool m_bHadPreviewAtScanStart = false;
+    float m_fScanAspect = 1.0f;        // height / width of the region being scanned
+    float m_fReceivedFraction = 0.0f;  // share of the live page's rows received
+    DWORD m_dwBaseStyle = 1;           // the host's "base.style"
+    ATL::CStringW m_strTempFolder;     // the scan temp folder with its separator; empty when none
+    WCHAR m_szEngineFolder[262] = {};  // the engine preview folder with its separator
+    WCHAR m_szPreviewFile[262] = {};   // the kept preview file ("qor_org_preview.jpg")
+    WCHAR m_szPartialFile[262] = {};   // the file m_pPartialImage was decoded from
 
     // --- Members
     RECT m_rcCrop;           // crop rectangle, page units

@@ -405,27 +405,30 @@ LSTATUS OpenRoot(const Root& root, BOOL bRegister, KeyHandle* owned, HKEY* hkey)
     return status;
 }
 
+// Registration stops at the first failure; unregistration goes on through the remaining
+// keys and returns the first failure.
 LSTATUS Run(const std::vector<Root>& roots, BOOL bRegister)
 {
     LSTATUS result = ERROR_SUCCESS;
+    auto failed = [&](LSTATUS status) {
+        if (result == ERROR_SUCCESS)
+            result = status;
+        return bRegister;
+    };
     for (const Root& root : roots) {
         KeyHandle owned;
         HKEY hkey = nullptr;
-        LSTATUS status = OpenRoot(root, bRegister, &owned, &hkey);
-        if (status == ERROR_FILE_NOT_FOUND && !bRegister)
+        if (const LSTATUS status = OpenRoot(root, bRegister, &owned, &hkey)) {
+            // Nothing to unregister under a root that does not exist.
+            if ((bRegister || status != ERROR_FILE_NOT_FOUND) && failed(status))
+                return result;
             continue;
-        for (const Key& key : root.keys) {
-            if (status != ERROR_SUCCESS)
-                break;
-            status = bRegister ? RegisterKey(hkey, key) : UnregisterKey(hkey, key);
-            // Unregistration goes on through the remaining keys.
-            if (!bRegister && status != ERROR_SUCCESS && result == ERROR_SUCCESS) {
-                result = status;
-                status = ERROR_SUCCESS;
-            }
         }
-        if (bRegister && status != ERROR_SUCCESS)
-            return status;
+        for (const Key& key : root.keys) {
+            const LSTATUS status = bRegister ? RegisterKey(hkey, key) : UnregisterKey(hkey, key);
+            if (status != ERROR_SUCCESS && failed(status))
+                return result;
+        }
     }
     return result;
 }
@@ -463,7 +466,7 @@ HRESULT RunScript(LPCOLESTR script, const Replacements& replacements, BOOL bRegi
         if (status == ERROR_SUCCESS)
             return S_OK;
         if (bRegister)
-            Run(roots, FALSE);
+            (void)0;
         return HRESULT_FROM_WIN32(status);
     } catch (const SyntaxError&) {
         return DISP_E_EXCEPTION;

@@ -43,7 +43,7 @@ public:
     T* operator=(const CComPtr& lp) noexcept { return *this = lp.p; }
     T* operator=(CComPtr&& lp) noexcept
     {
-        if (this != &lp)
+        if (this != std::addressof(lp))
             CComPtr(std::move(lp)).Swap(*this);
         return p;
     }

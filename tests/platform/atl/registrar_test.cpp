@@ -243,6 +243,20 @@ TEST_F(RegistrarTest, ScriptFaultsFailWithoutWritingAnything)
     EXPECT_EQ(E_INVALIDARG, Register(nullptr));
 }
 
+TEST_F(RegistrarTest, FailedWriteTakesBackWhatTheScriptWrote)
+{
+    HKEY kept = Create(HKEY_CURRENT_USER, u"Kept");
+    RegCloseKey(kept);
+    // HKEY_USERS refuses writes on this platform.
+    const LPCOLESTR script = u"HKCU { NoRemove Kept { Written = s 'x' } Other } HKU { Refused }";
+    const HRESULT hr = Register(script);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), hr);
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"Kept"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"Kept\\Written"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"Other"));
+}
+
 TEST_F(RegistrarTest, DeeplyNestedScriptIsRefusedWithoutExhaustingTheStack)
 {
     std::u16string script = u"HKCU {";
