@@ -29,23 +29,20 @@
 template <class T>
 class CQORWait {
 public:
-    enum : UINT_PTR { WAIT_TIMER_ID = 548 };
-    enum : UINT { WAIT_TIMER_PERIOD = 180 };  // ms: one turn of 12 ticks takes 2.16 s
-    enum : int {
-        WAIT_BOX_SIZE = 44,     // the box that is invalidated and redrawn per tick
-        WAIT_SPOKES = 12,
-        WAIT_INNER_RADIUS = 9,
-        WAIT_OUTER_RADIUS = 18,
-        WAIT_PEN_WIDTH = 4,
-        WAIT_ALPHA_STEP = 21,   // 255, 234, ..., 24: the trail fades behind the brightest spoke
-    };
+    static constexpr UINT_PTR WAIT_TIMER_ID = 548;
+    static constexpr UINT WAIT_TIMER_PERIOD = 180;  // ms: one turn of 12 ticks takes 2.16 s
     static constexpr float WAIT_ANGLE_STEP = 30.0f;
+    static constexpr int WAIT_BOX_SIZE = 44;        // the box invalidated and redrawn per tick
+    static constexpr int WAIT_SPOKES = 12;
+    static constexpr float WAIT_INNER_RADIUS = 9.0f;
+    static constexpr float WAIT_OUTER_RADIUS = 18.0f;
+    static constexpr float WAIT_PEN_WIDTH = 4.0f;   // world units, which are pixels here
     static constexpr Gdiplus::ARGB WAIT_SPOKE_RGB = 0x9E9E3A;
+    static constexpr Gdiplus::ARGB WAIT_ALPHA_STEP = 21;  // 255, 234, ..., 24 along the trail
 
-    // The owner is the object itself. The conversion happens while T is still being built, so
-    // the dynamic type is not T yet; the address is right and the pointer is only followed
-    // once T exists, hence the sanitizer's type check is off here.
-    __attribute__((no_sanitize("vptr"))) CQORWait() : m_pOwner(static_cast<T*>(this)) {}
+    // The owner is the object itself. The conversion happens while T is still being built;
+    // the address is right and the pointer is only followed once T exists.
+    CQORWait() : m_pOwner(static_cast<T*>(this)) {}
     // T lists CQORWait after its window base, so the window part still exists here.
     ~CQORWait()
     {
@@ -62,8 +59,7 @@ public:
     // next tick comes a full period later.
     void SetBusy(bool on)
     {
-        if (m_bRunning)
-            m_bRunning = false;
+        m_bRunning = false;
         if (!OwnerExists())
             return;
         m_pOwner->KillTimer(WAIT_TIMER_ID);
@@ -101,9 +97,9 @@ public:
         if (!m_bRunning || !OwnerExists())
             return 0;
         RECT rcClient;
-        RECT rcBox;
-        if (!m_pOwner->GetClientRect(&rcClient) || !GetWaitBox(rcBox))
+        if (!m_pOwner->GetClientRect(&rcClient))
             return 0;
+        const RECT rcBox = WaitBoxOf(rcClient);
         const int w = rcClient.right - rcClient.left;
         const int h = rcClient.bottom - rcClient.top;
 
@@ -133,15 +129,10 @@ public:
     // window is gone.
     bool GetWaitBox(RECT& rcBox) const
     {
-        RECT rc;
-        if (!OwnerExists() || !m_pOwner->GetClientRect(&rc))
+        RECT rcClient;
+        if (!OwnerExists() || !m_pOwner->GetClientRect(&rcClient))
             return false;
-        const int w = rc.right - rc.left;
-        const int h = rc.bottom - rc.top;
-        ::OffsetRect(&rc, w / 2 - WAIT_BOX_SIZE / 2, h / 2 - WAIT_BOX_SIZE / 2);
-        rc.right = rc.left + WAIT_BOX_SIZE;
-        rc.bottom = rc.top + WAIT_BOX_SIZE;
-        rcBox = rc;
+        rcBox = WaitBoxOf(rcClient);
         return true;
     }
 
@@ -151,6 +142,17 @@ public:
 
 private:
     bool OwnerExists() const { return m_pOwner && m_pOwner->IsWindow(); }
+
+    static RECT WaitBoxOf(const RECT& rcClient)
+    {
+        const int w = rcClient.right - rcClient.left;
+        const int h = rcClient.bottom - rcClient.top;
+        RECT rc = rcClient;
+        ::OffsetRect(&rc, w / 2 - WAIT_BOX_SIZE / 2, h / 2 - WAIT_BOX_SIZE / 2);
+        rc.right = rc.left + WAIT_BOX_SIZE;
+        rc.bottom = rc.top + WAIT_BOX_SIZE;
+        return rc;
+    }
 
     // The spokes around the centre (w / 2, h / 2), turned by m_fAngle. The graphics is gone
     // before the caller copies the box back, so nothing of the drawing is left pending.
@@ -169,7 +171,7 @@ private:
             const float theta = static_cast<float>(i * 30 * 0.017453292519943295);
             const float c = std::cos(theta);
             const float s = std::sin(theta);
-            Gdiplus::Pen pen(Gdiplus::Color((alpha << 24) | WAIT_SPOKE_RGB), static_cast<Gdiplus::REAL>(WAIT_PEN_WIDTH));
+            Gdiplus::Pen pen(Gdiplus::Color((alpha << 24) | WAIT_SPOKE_RGB), WAIT_PEN_WIDTH);
             pen.SetStartCap(Gdiplus::LineCapRound);
             pen.SetEndCap(Gdiplus::LineCapRound);
             graphics.DrawLine(&pen, WAIT_INNER_RADIUS * c, WAIT_INNER_RADIUS * s, WAIT_OUTER_RADIUS * c,

@@ -199,17 +199,7 @@ void CScanViewPreview::ApplyOrientation()
             m_pPreviewImage->RotateFlip(Gdiplus::Rotate270FlipNone);
 
         // The sample's stretch factors follow the window's proportions in landscape layout.
-        const RECT rcWindow = WindowScreenRect();
-        m_fAspectUpright = 1.0f;
-        m_fAspectTurned = 1.0f;
-        if (m_bLandscape && !IsRectEmpty(&rcWindow)) {
-            const float aspect = static_cast<float>(static_cast<double>(rcWindow.bottom - rcWindow.top) /
-                                                    static_cast<double>(rcWindow.right - rcWindow.left));
-            if (IsQuarterTurn(nAngle))
-                m_fAspectTurned = aspect;
-            else
-                m_fAspectUpright = aspect;
-        }
+        UpdateAspectFactors(nAngle, WindowScreenRect());
 
         SetRect(&m_rcImage, 0, 0, static_cast<int>(m_pPreviewImage->GetWidth()),
                 static_cast<int>(m_pPreviewImage->GetHeight()));

@@ -4,17 +4,30 @@
 
 // --- Construction
 
+// Bases first: no window yet, the framework's scroll state, the idle busy wheel. Then the
+// members in their order; GDI+ starts (m_gdiplus) before the matrices are made, and the
+// resource images come last.
 CScanViewPreview::CScanViewPreview()
     : m_rcCrop{0, 0, 0, 0},
       m_rcPage{0, 0, 0, 0},
-      // The sample pages' sizes in page units (637 x 877 and 1275 x 877 pixels at 75 dpi).
-      m_rcPortraitPage{0, 0, 8493, 11693},
-      m_rcLandscapePage{0, 0, 17000, 11693},
+      m_rcPortraitPage{0, 0, 0, 0},  // measured from the samples below
+      m_rcLandscapePage{0, 0, 0, 0},
       m_bSampleShown(true),
       m_rcImage{0, 0, 0, 0},
+      m_rcFit{0, 0, 0, 0},
+      m_rcCropFit{0, 0, 0, 0},
+      m_fPageAspect(1.0f),
       m_fAspectUpright(1.0f),
+      m_nColorMode(24),
       m_fAspectTurned(1.0f),
+      m_bFitPage(true),
+      m_rcPageSaved{0, 0, 0, 0},
+      m_rcCropSaved{0, 0, 0, 0},
+      m_fPageAspectSaved(1.0f),
+      m_bPartialPreview(false),
+      m_bAutoCropPending(false),
       m_bLandscape(false),
+      m_bPageLandscape(false),
       m_nOffsetX(0),
       m_nOffsetY(0),
       m_dZoom(1.0),
@@ -27,18 +40,24 @@ CScanViewPreview::CScanViewPreview()
       m_matRotateLeft(0, -1, 1, 0, 0, 0),
       m_matMirrorX(-1, 0, 0, 1, 0, 0),
       m_matMirrorY(1, 0, 0, -1, 0, 0),
+      m_bFramesVisible(true),
       m_bWritingToHost(false),
       m_tracker(0, 0, 0, 0, this),
+      m_pActiveTracker(nullptr),
       m_rcCropImage{0, 0, 0, 0}
 {
+    LoadResourceImages();
 }
 
+// The engine's preview files go, then GDI+; the members follow, and the busy wheel's timer
+// is stopped last, by its base.
 CScanViewPreview::~CScanViewPreview()
 {
-    // Bitmaps go before GDI+ is shut down.
-    m_pPreviewImage.reset();
-    m_pPreviewSource.reset();
-    m_pCloseGlyph.reset();
+    // Bitmaps that the control's release has not disposed go first: a bitmap decoded from a
+    // file keeps that file open, and no GDI+ image may outlive GDI+.
+    ReleaseImages();
+    DeleteEngineFiles();
+    ReleaseResourceImages();
     m_gdiplus.Shutdown();
 }
 
@@ -47,13 +66,6 @@ CScanViewPreview::~CScanViewPreview()
 void CScanViewPreview::ReportOrientation() {}
 
 void CScanViewPreview::ReportFrames(int /*nIndex*/) {}
-
-// --- Scroll bars
-
-void CScanViewPreview::UpdateScrollBars()
-{
-    // Minimal form: the scroll bars are not set up yet, so there is nothing to update.
-}
 
 // --- Implementation
 

@@ -10,13 +10,16 @@
 // ImageToViewFloorX, ...) and round inward: up for left and top edges, down for right and
 // bottom edges.
 //
-// This file holds the window's geometry. The message map, layout, scroll bars, painting,
-// busy overlay and image store are added to the class as they are built.
+// Messages reach the view's own map first, then the busy overlay's (CQORWait), then the
+// framework's scrolling map (CScrollWindowImpl), of which only the wheel, WM_SETTINGCHANGE,
+// WM_PRINTCLIENT and the tail of WM_PAINT still arrive. The view scrolls with its own offsets
+// (m_nOffsetX, m_nOffsetY); the framework's scroll size stays 0, so its wheel does nothing.
 #pragma once
 
 #include <windows.h>
 #include <atlbase.h>
 #include <atlwin.h>
+#include <atlscrl.h>
 #include <atlstr.h>
 #include <gdiplus.h>
 
@@ -24,13 +27,15 @@
 #include <vector>
 
 #include "MainPaneTracker.h"
+#include "QORWait.h"
 
 // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, no extended style.
 typedef ATL::CWinTraits<0x56000000, 0> CScanViewPreviewTraits;
 
-// The framework's scrolling window (CScrollWindowImpl) is not part of our ATL yet; the view
-// derives from the window implementation it would wrap. The view never scrolls through it.
-class CScanViewPreview : public ATL::CWindowImpl<CScanViewPreview, ATL::CWindow, CScanViewPreviewTraits> {
+class CScanViewPreview;
+typedef WTL::CScrollWindowImpl<CScanViewPreview, ATL::CWindow, CScanViewPreviewTraits> CScanViewPreviewScrollBase;
+
+class CScanViewPreview : public CScanViewPreviewScrollBase, public CQORWait<CScanViewPreview> {
 public:
     // The page area in view coordinates, as float edges.
     struct PageAreaF {
@@ -46,8 +51,37 @@ public:
     CScanViewPreview(const CScanViewPreview&) = delete;
     CScanViewPreview& operator=(const CScanViewPreview&) = delete;
 
+    // Mouse editing of the frames (WM_LBUTTONDOWN, WM_SETCURSOR) is not built yet; until
+    // then those messages go on to the default procedure.
     BEGIN_MSG_MAP(CScanViewPreview)
+        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        MESSAGE_HANDLER(WM_SIZE, OnSize)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
+        MESSAGE_HANDLER(WM_PAINT, OnPaint)
+        MESSAGE_HANDLER(WM_LBUTTONUP, OnNoDefault)
+        MESSAGE_HANDLER(WM_HSCROLL, OnScroll)
+        MESSAGE_HANDLER(WM_VSCROLL, OnScroll)
+        MESSAGE_HANDLER(WM_DESTROY, OnNoDefault)
+        CHAIN_MSG_MAP(CQORWait<CScanViewPreview>)
+        CHAIN_MSG_MAP(CScanViewPreviewScrollBase)
     END_MSG_MAP()
+
+    // --- Message handlers
+    // Takes WS_EX_LAYOUTRTL off a new window and puts its vertical bar on the left instead:
+    // the preview is never mirrored. Leaves the message to the maps below.
+    LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // The layout for the new window size; also posted with wParam and lParam 0 to ask for a
+    // new layout. Returns 1.
+    LRESULT OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // The background is never erased: the paint covers the whole client area.
+    LRESULT OnEraseBackground(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // Paints into the DC in wParam, or inside BeginPaint/EndPaint, then leaves the message
+    // unhandled so that the busy overlay paints on top.
+    LRESULT OnPaint(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // WM_HSCROLL and WM_VSCROLL: moves the view's scroll offset (image pixels).
+    LRESULT OnScroll(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // WM_LBUTTONUP and WM_DESTROY end at the view with 0: nothing to do, no default.
+    LRESULT OnNoDefault(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     // --- Overridables: reports to the host, empty in the view.
     virtual void ReportOrientation();
@@ -108,18 +142,35 @@ public:
     // coordinates and the paper in image pixels out.
     void GetPaperRects(const RECT& rcClient, PageAreaF* pPageArea, RECT* prcImageView, RECT* prcPaperImage) const;
 
-    // --- Image store and scroll bars
-    // Rebuilds the displayed bitmap from m_pPreviewSource in the current orientation (the
-    // image store's step; the store that loads the source comes with the image files).
-    void ApplyOrientation();
-    // Minimal form: does nothing until the view has its scroll bars.
+    // --- Layout and scroll bars
+    // The layout for a new page or crop (page units). An empty page or crop changes nothing;
+    // the crop is clipped to the page. With bResetFrames, or without trackers, the crop
+    // becomes the one and only frame. Zoom and scroll bars are the caller's.
+    void SetPageAndCrop(const RECT& rcPage, const RECT& rcCrop, bool bResetFrames);
+    // Both scroll bars from the zoomed image size; positions and ranges in image pixels.
     void UpdateScrollBars();
+    // Moves bar nBar (SB_HORZ or SB_VERT) by request nCode (SB_LINEUP, ...) and the view's
+    // offset with it.
+    void ScrollPreview(int nBar, int nCode);
+    // Image rectangles and trackers for the frames in m_vecFrames when neither exists yet,
+    // without orientation.
+    void BuildFrameViews();
+    // Rebuilds the displayed bitmap from m_pPreviewSource in the current orientation.
+    void ApplyOrientation();
+
+    // --- Painting (the framework's overridable)
+    // Minimal form: fills the client area with the background grey.
+    void DoPaint(HDC hdc);
 
     // --- Image store
     // The sample pages, the live canvases of a scan, the oriented preview and the files
     // behind them. Every canvas is 32bppARGB. A bitmap decoded from a file keeps the file
     // open, so it is disposed before its file is moved or deleted.
     enum { IDR_SAMPLE_PORTRAIT = 103, IDR_CLOSE_GLYPH = 104, IDR_SAMPLE_LANDSCAPE = 112 };
+    // Folders end with the platform's separator where Windows ends them with a backslash.
+    static constexpr WCHAR kPathSeparator = u'/';
+    // Path buffers: 261 characters and the NUL.
+    enum { PATH_BUFFER_CHARS = 262 };
     // Decodes resource nID of type pszType from a copy in movable global memory, which
     // stays allocated and locked in *phData for as long as the bitmap lives.
     std::unique_ptr<Gdiplus::Bitmap> LoadImageResource(UINT nID, LPCWSTR pszType, HGLOBAL* phData);
@@ -132,6 +183,8 @@ public:
     void ResetScanCanvas();
     bool LoadPartialPreview(LPCWSTR pszPath);
     bool SetPreviewImage(LPCWSTR pszPath = nullptr);
+    // The notifications' form of ApplyOrientation: the partial previews are over.
+    void ReapplyOrientation();
     // Copies src (or nothing) into the top left of the cxImage x cyImage area of dst and
     // fills the rest; sets m_fReceivedFraction.
     bool ComposeCanvas(Gdiplus::Bitmap* pDst, Gdiplus::Bitmap* pSrc, int cxImage, int cyImage, bool bWhiteFill);
@@ -141,7 +194,8 @@ public:
     // The files of a final preview (the engine's "prev_100.jpg" at pszPath): the kept
     // preview file's path, the copy through the scan temp folder, the preview backup of a
     // final scan, then the move over the preview file. The caller shows m_szPreviewFile.
-    void KeepFinalPreview(LPCWSTR pszPath, bool bPreviewScan);
+    // False, with nothing done, for a path that does not fit the path buffers.
+    bool KeepFinalPreview(LPCWSTR pszPath, bool bPreviewScan);
     // Scan end: puts the preview backup back over the preview file and deletes the scan
     // temp folder.
     void RestorePreviewBackup();
@@ -161,11 +215,11 @@ public:
     float m_fReceivedFraction = 0.0f;  // share of the live page's rows received
     DWORD m_dwBaseStyle = 1;           // the host's "base.style"
     ATL::CStringW m_strTempFolder;     // the scan temp folder with its separator; empty when none
-    WCHAR m_szEngineFolder[262] = {};  // the engine preview folder with its separator
-    WCHAR m_szPreviewFile[262] = {};   // the kept preview file ("qor_org_preview.jpg")
-    WCHAR m_szPartialFile[262] = {};   // the file m_pPartialImage was decoded from
+    WCHAR m_szEngineFolder[PATH_BUFFER_CHARS] = {};  // the engine preview folder with its separator
+    WCHAR m_szPreviewFile[PATH_BUFFER_CHARS] = {};   // the kept preview file ("qor_org_preview.jpg")
+    WCHAR m_szPartialFile[PATH_BUFFER_CHARS] = {};   // the file m_pPartialImage was decoded from
 
-    // --- Members
+    // --- Members, in the view's order (the image store's own are declared above)
     RECT m_rcCrop;           // crop rectangle, page units
     RECT m_rcPage;           // page, page units; left and top are 0
     RECT m_rcPortraitPage;   // portrait sample page, page units
@@ -173,11 +227,21 @@ public:
     bool m_bSampleShown;
     std::vector<RECT> m_vecFrames;  // crop frames, page units
     RECT m_rcImage;                 // {0, 0, w, h} of the displayed bitmap, image pixels
+    RECT m_rcFit;                   // fit box: the page fitted into the window size at (0, 0), window pixels
+    RECT m_rcCropFit;               // m_rcCrop scaled into the fit box, window pixels
+    float m_fPageAspect;            // page height / width
     float m_fAspectUpright;         // window height/width, landscape at 0 and 18000
     std::unique_ptr<Gdiplus::Bitmap> m_pPreviewImage;   // the displayed, oriented preview
     std::unique_ptr<Gdiplus::Bitmap> m_pPreviewSource;  // the preview before orientation
     std::unique_ptr<Gdiplus::Bitmap> m_pCloseGlyph;     // 16 x 16 close glyph of the frames
+    int m_nColorMode;       // 24 colour, 0 greyscale, 1 black-and-white
     float m_fAspectTurned;  // window height/width, landscape at 9000 and 27000
+    bool m_bFitPage;        // the running scan is a preview scan: the live image follows m_rcFit
+    RECT m_rcPageSaved;     // saved by the crop-as-page switch, page units
+    RECT m_rcCropSaved;     // saved by the crop-as-page switch, page units
+    float m_fPageAspectSaved;
+    bool m_bPartialPreview;  // partial previews of a running scan are shown
+    bool m_bAutoCropPending;
 
 private:
     // GDI+ is started once per view, before the view makes any GDI+ object.
@@ -198,6 +262,7 @@ private:
 public:
     GdiplusSession m_gdiplus;
     bool m_bLandscape;
+    bool m_bPageLandscape;
     int m_nOffsetX;           // scroll position, image pixels
     int m_nOffsetY;           // scroll position, image pixels
     double m_dZoom;           // 2 to the power m_nZoomStep
@@ -210,8 +275,10 @@ public:
     const Gdiplus::Matrix m_matRotateLeft;
     const Gdiplus::Matrix m_matMirrorX;
     const Gdiplus::Matrix m_matMirrorY;
+    bool m_bFramesVisible;  // the crop frames are shown and editable
     bool m_bWritingToHost;
     CMainPaneTracker m_tracker;                  // tracker of m_rcCrop, view coordinates
+    CMainPaneTracker* m_pActiveTracker;          // the tracker being dragged; null when none
     std::vector<CMainPaneTracker> m_vecTrackers;  // one per frame, view coordinates
     RECT m_rcCropImage;                          // m_rcCrop in image pixels
     std::vector<RECT> m_vecFrameImages;          // crop frames, image pixels
@@ -222,6 +289,15 @@ private:
     int ClientWidth() const;
     int ClientHeight() const;
     RECT WindowScreenRect() const;
+    // The layout's fit box, crop box and crop image rectangle for the current page, crop and
+    // window; the orientation and window rectangle used are returned for the frame mapping.
+    void LayoutFitBoxes(bool& bMirrorV, bool& bMirrorH, int& nAngle, RECT& rcWindow);
+    // The sample's stretch factors: window height/width in landscape layout, else 1.0.
+    void UpdateAspectFactors(int nAngle, const RECT& rcWindow);
+    // One scroll bar for the range 0..nMax (image pixels), the thumb kept where it was.
+    void SetScrollBar(int nBar, int nOldRange, int nOldPos, UINT nOldPage, int nMax, int nPage);
+    // Page units to image pixels for every frame: for the angle alone, then with the mirrors.
+    void MapFramesForOrientation(bool bMirrorV, bool bMirrorH, int nAngle, const RECT& rcWindow, bool bReport);
     void AppendOperation(const Gdiplus::Matrix& operation);
     void FinishTurn();
     void FinishMirror();

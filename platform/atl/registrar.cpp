@@ -466,7 +466,7 @@ HRESULT RunScript(LPCOLESTR script, const Replacements& replacements, BOOL bRegi
         if (status == ERROR_SUCCESS)
             return S_OK;
         if (bRegister)
-            (void)0;
+            Run(roots, FALSE);
         return HRESULT_FROM_WIN32(status);
     } catch (const SyntaxError&) {
         return DISP_E_EXCEPTION;

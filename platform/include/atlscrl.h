@@ -135,16 +135,17 @@ public:
         return 0;
     }
 
-    // The vertical wheel scrolls m_nWheelLines lines per notch, or horizontally when the
-    // content is not taller than the client area; partial notches add up.
+    // The vertical wheel scrolls m_nWheelLines lines per whole notch (WHEEL_DELTA), or
+    // sideways when the content is not taller than the client area; the delta of a partial
+    // notch is kept until it adds up to a whole one.
     LRESULT OnMouseWheel(UINT /*uMsg*/, WPARAM wParam, LPARAM /*lParam*/, BOOL& /*bHandled*/) noexcept
     {
         const int zDelta = GET_WHEEL_DELTA_WPARAM(wParam);
         const int nScrollCode = zDelta > 0 ? SB_LINEUP : SB_LINEDOWN;
         m_zDelta += zDelta;
-        const int zTotal = std::abs(m_zDelta) * m_nWheelLines;
+        const int nLines = std::abs(m_zDelta) / WHEEL_DELTA * m_nWheelLines;
         const bool bVertical = m_sizeAll.cy > m_sizeClient.cy;
-        for (int i = 0; i + WHEEL_DELTA <= zTotal; i += WHEEL_DELTA) {
+        for (int i = 0; i < nLines; ++i) {
             if (bVertical)
                 ScrollVert(nScrollCode);
             else
@@ -160,8 +161,8 @@ public:
         const int zDelta = GET_WHEEL_DELTA_WPARAM(wParam);
         const int nScrollCode = zDelta > 0 ? SB_LINEDOWN : SB_LINEUP;
         m_zHDelta += zDelta;
-        const int zTotal = std::abs(m_zHDelta) * m_nHWheelChars;
-        for (int i = 0; i + WHEEL_DELTA <= zTotal; i += WHEEL_DELTA)
+        const int nLines = std::abs(m_zHDelta) / WHEEL_DELTA * m_nHWheelChars;
+        for (int i = 0; i < nLines; ++i)
             ScrollHorz(nScrollCode);
         m_zHDelta %= WHEEL_DELTA;
         return 0;

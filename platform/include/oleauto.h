@@ -72,11 +72,11 @@ WINOLEAUTAPI HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 //   QORTYPELIB 1                                  first line: the format and its version
 //   library QORScanLib                            the library's name (required)
 //   uuid {7C3E9A52-7700-7700-0000-770000000001}   the library id (required)
-//   version 1.0                                   major.minor, decimal (required)
-//   lcid 0                                        optional, 0 when absent
+//   version 1.0                                   major.minor, decimal, each 0..65535 (required)
+//   lcid 0                                        decimal, optional, 0 when absent
 //   flags 0                                       LIBFLAGS, optional
 //   helpstring 'QORScan 1.0 Type Library'         optional
-//   helpfile 'C:\Help\QORScan.chm'               the documentation path, optional
+//   helpfile 'C:\Help\QORScan.chm'                the documentation path, optional
 //   coclass QORScan {7C3E9A52-...}                any number of coclasses: name and id
 //
 // One statement a line; blank lines and lines starting with '#' are skipped; a text is a
@@ -84,9 +84,11 @@ WINOLEAUTAPI HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 // most once. A file of another kind fails with TYPE_E_CANTLOADLIBRARY, another format
 // version with TYPE_E_UNSUPFORMAT, a fault inside the text with TYPE_E_INVDATAREAD.
 //
+// A module's resource script lists the file as it is, e.g. `1 TYPELIB "QORScan.tlb"`.
 // LoadTypeLib takes the path of such a file, or of a module that holds one as resource
-// TYPELIB 1; "<module path>\N" names resource TYPELIB N. Nothing is registered by
-// LoadTypeLib; LoadTypeLibEx with REGKIND_REGISTER registers the library it loaded.
+// TYPELIB 1 (a module not loaded yet is loaded for the duration, its initialisers run);
+// "<module path>\N" names resource TYPELIB N. Nothing is registered by LoadTypeLib;
+// LoadTypeLibEx with REGKIND_REGISTER registers the library it loaded.
 typedef enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER = 1, REGKIND_NONE = 2 } REGKIND;
 
 WINOLEAUTAPI HRESULT WINAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);

@@ -53,14 +53,18 @@ TEST(ScanViewObject, ConstructionSetsTheInitialGeometry)
 TEST(ScanViewObject, MembersKeepTheirDeclarationOrder)
 {
     CScanViewPreview view;
-    const void* members[] = {&view.m_rcCrop,       &view.m_rcPage,         &view.m_rcPortraitPage,
-                             &view.m_rcLandscapePage, &view.m_bSampleShown, &view.m_vecFrames,
-                             &view.m_rcImage,      &view.m_fAspectUpright, &view.m_fAspectTurned,
-                             &view.m_gdiplus,      &view.m_bLandscape,     &view.m_nOffsetX,
-                             &view.m_dZoom,        &view.m_dUnitsPerPixel, &view.m_nZoomStep,
-                             &view.m_matOrientation, &view.m_matMirrorY,   &view.m_bWritingToHost,
-                             &view.m_tracker,      &view.m_vecTrackers,    &view.m_rcCropImage,
-                             &view.m_vecFrameImages};
+    const void* members[] = {&view.m_rcCrop,          &view.m_rcPage,         &view.m_rcPortraitPage,
+                             &view.m_rcLandscapePage, &view.m_bSampleShown,   &view.m_vecFrames,
+                             &view.m_rcImage,         &view.m_rcFit,          &view.m_rcCropFit,
+                             &view.m_fPageAspect,     &view.m_fAspectUpright, &view.m_pPreviewImage,
+                             &view.m_pCloseGlyph,     &view.m_nColorMode,     &view.m_fAspectTurned,
+                             &view.m_bFitPage,        &view.m_rcPageSaved,    &view.m_fPageAspectSaved,
+                             &view.m_bPartialPreview, &view.m_bAutoCropPending, &view.m_gdiplus,
+                             &view.m_bLandscape,      &view.m_bPageLandscape, &view.m_nOffsetX,
+                             &view.m_dZoom,           &view.m_dUnitsPerPixel, &view.m_nZoomStep,
+                             &view.m_matOrientation,  &view.m_matMirrorY,     &view.m_bFramesVisible,
+                             &view.m_bWritingToHost,  &view.m_tracker,        &view.m_pActiveTracker,
+                             &view.m_vecTrackers,     &view.m_rcCropImage,    &view.m_vecFrameImages};
     for (size_t i = 1; i < std::size(members); ++i)
         EXPECT_LT(members[i - 1], members[i]) << "member " << i;
 }

@@ -4,6 +4,7 @@
 #include <atlbase.h>
 #include <atlwin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -155,7 +156,9 @@ TEST(QORWaitTimer, TickInvalidatesTheCentredBoxWithoutErase)
         {301, 200, {128, 78, 172, 122}},  // 301 / 2 is 150
         {300, 201, {128, 78, 172, 122}},
         {302, 203, {129, 79, 173, 123}},
-        {20, 10, {-12, -17, 32, 27}},  // a client smaller than the box: the box reaches past it
+        // Clients smaller than the box: the box reaches past them, the halves still truncated.
+        {20, 10, {-12, -17, 32, 27}},
+        {21, 11, {-12, -17, 32, 27}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
@@ -234,6 +237,32 @@ TEST(QORWaitTimer, GoneWindowStopsNothingAndStartsNothing)
     EXPECT_FALSE(f.wait.m_bRunning);
     f.wait.SetBusy(false);
     EXPECT_FALSE(f.wait.m_bRunning);
+    // Nor a timer for no window in its place.
+    QorAdvanceClock(kPeriod);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) << "timer " << msg.wParam;
+}
+
+// A mix-in on a plain window object that still holds the handle of a destroyed window.
+struct CStaleWait : ATL::CWindow, CQORWait<CStaleWait> {};
+
+TEST(QORWaitTimer, StaleHandleIsNotUsed)
+{
+    uitest::GdiplusScope gdiplus;
+    CStaleWait wait;
+    {
+        uitest::TestWindow window(300, 200);
+        wait.m_hWnd = window;
+    }
+    wait.SetBusy(true);
+    EXPECT_FALSE(wait.m_bRunning);
+    BOOL handled = TRUE;
+    EXPECT_EQ(0, wait.OnWaitTimer(WM_TIMER, kWaitTimer, 0, handled));
+    EXPECT_FALSE(handled);
+    EXPECT_EQ(30.0f, wait.m_fAngle) << "the wheel turns even with nothing to show it";
+    QorAdvanceClock(kPeriod);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) << "timer " << msg.wParam;
 }
 
 TEST(QORWaitTimer, DestructorKillsTheTimer)
@@ -303,6 +332,19 @@ TEST(QORWaitPaint, SpokesFadeBehindTheBrightestAndOnlyTheBoxChanges)
     // One turn later the wheel is drawn exactly as before.
     EXPECT_EQ(frames[0], frames[12]);
     EXPECT_EQ(13, f.wait.paintsAfterWheel) << "the paint did not go on past the wheel";
+}
+
+TEST(QORWaitPaint, SmallClientShowsThePartThatFits)
+{
+    WaitFixture f(20, 10);
+    f.wait.SetBusy(true);
+    f.Tick();
+    const std::vector<DWORD> pixels = f.window.Pixels();
+    int spokePixels = 0;
+    for (DWORD p : pixels)
+        spokePixels += (p & 0xFFFFFF) != kBackgroundPixel;
+    EXPECT_GT(spokePixels, 10);
+    EXPECT_EQ(kBackgroundPixel, pixels[5 * 20 + 10] & 0xFFFFFF) << "the hub is left empty";
 }
 
 TEST(QORWaitPaint, IdleWheelDrawsNothing)

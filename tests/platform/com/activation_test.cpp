@@ -72,6 +72,19 @@ void RegisterServer(REFCLSID clsid, const char* path)
     RegCloseKey(key);
 }
 
+// Creates clsid's object and releases it; a failure must leave a null result.
+HRESULT Create(REFCLSID clsid, DWORD context = CLSCTX_INPROC_SERVER, IUnknown* outer = nullptr,
+               REFIID riid = IID_IUnknown)
+{
+    void* result = &result;
+    const HRESULT hr = CoCreateInstance(clsid, outer, context, riid, &result);
+    if (FAILED(hr))
+        EXPECT_EQ(nullptr, result);
+    else
+        static_cast<IUnknown*>(result)->Release();
+    return hr;
+}
+
 TEST(CoInitialize, IsCountedPerThread)
 {
     std::thread([] {
@@ -114,24 +127,16 @@ TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevoked)
     classObject->Release();
 
     // Errors of the factory come through unchanged, with a null result.
-    void* result = &factory;
-    EXPECT_EQ(E_NOINTERFACE, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IStream, &result));
-    EXPECT_EQ(nullptr, result);
+    EXPECT_EQ(E_NOINTERFACE, Create(kInProcessClass, CLSCTX_INPROC_SERVER, nullptr, IID_IStream));
     CountedObject outer;
-    result = &factory;
-    EXPECT_EQ(CLASS_E_NOAGGREGATION,
-              CoCreateInstance(kInProcessClass, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
-    EXPECT_EQ(nullptr, result);
-
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, Create(kInProcessClass, CLSCTX_INPROC_SERVER, &outer));
     // Registered for in-process use only: another context does not find it.
-    EXPECT_EQ(REGDB_E_CLASSNOTREG,
-              CoCreateInstance(kInProcessClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, Create(kInProcessClass, CLSCTX_LOCAL_SERVER));
 
     ASSERT_EQ(S_OK, CoRevokeClassObject(cookie));
     EXPECT_EQ(1u, factory.Refs());
     EXPECT_EQ(CO_E_OBJNOTREG, CoRevokeClassObject(cookie));
-    EXPECT_EQ(REGDB_E_CLASSNOTREG,
-              CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, Create(kInProcessClass));
     EXPECT_EQ(2, factory.Created());
 }
 
@@ -140,12 +145,8 @@ TEST(CoRegisterClassObject, SingleUseObjectsAreHandedOutOnce)
     CountedFactory factory;
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_SINGLEUSE, &cookie));
-    IUnknown* object = nullptr;
-    ASSERT_EQ(S_OK, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                     reinterpret_cast<void**>(&object)));
-    object->Release();
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kInProcessClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                                    reinterpret_cast<void**>(&object)));
+    ASSERT_EQ(S_OK, Create(kInProcessClass));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, Create(kInProcessClass));
     EXPECT_EQ(S_OK, CoRevokeClassObject(cookie));
     EXPECT_EQ(1u, factory.Refs());
 }
@@ -186,37 +187,15 @@ TEST(CoCreateInstance, LoadsTheServerNamedInTheRegistry)
     EXPECT_TRUE(IsEqualCLSID(CLSID_TestServerObject, clsid));
     persist->Release();
 
-    // A second creation uses the module already loaded.
-    IUnknown* unknown = nullptr;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TestServerObject, nullptr, CLSCTX_ALL, IID_IUnknown,
-                                     reinterpret_cast<void**>(&unknown)));
-    unknown->Release();
-
-    // Results of the server pass through.
-    void* result = &clsid;
+    // A second creation uses the module already loaded; results of the server pass through.
+    EXPECT_EQ(S_OK, Create(CLSID_TestServerObject, CLSCTX_ALL));
     CountedObject outer;
-    EXPECT_EQ(CLASS_E_NOAGGREGATION,
-              CoCreateInstance(CLSID_TestServerObject, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
-    EXPECT_EQ(nullptr, result);
-    EXPECT_EQ(REGDB_E_CLASSNOTREG,
-              CoCreateInstance(CLSID_TestServerObject, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &result));
-    RegisterServer(kWrongClassInModule, QOR_TEST_SERVER_MODULE);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-              CoCreateInstance(kWrongClassInModule, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
-    EXPECT_EQ(nullptr, result);
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, Create(CLSID_TestServerObject, CLSCTX_INPROC_SERVER, &outer));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, Create(CLSID_TestServerObject, CLSCTX_LOCAL_SERVER));
 }
 
 TEST(CoCreateInstance, ReportsRegistrationAndModuleErrors)
 {
-    void* result = nullptr;
-    EXPECT_EQ(REGDB_E_CLASSNOTREG,
-              CoCreateInstance(kUnknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
-    RegisterServer(kNoServerKeyClass, nullptr);
-    EXPECT_EQ(REGDB_E_CLASSNOTREG,
-              CoCreateInstance(kNoServerKeyClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
-    RegisterServer(kMissingModuleClass, "/nonexistent/libmissing.so");
-    EXPECT_EQ(CO_E_DLLNOTFOUND,
-              CoCreateInstance(kMissingModuleClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
     // The server's path padded with "/." to a length: MAX_PATH - 1 characters (MAX_PATH
     // with the NUL) still load, one more is refused although it names the same file.
     const auto paddedServerPath = [](std::size_t length) {
@@ -229,16 +208,27 @@ TEST(CoCreateInstance, ReportsRegistrationAndModuleErrors)
     };
     const std::string fits = paddedServerPath(MAX_PATH - 1);
     ASSERT_EQ(static_cast<std::size_t>(MAX_PATH - 1), fits.size());
-    RegisterServer(kLongPathClass, fits.c_str());
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-              CoCreateInstance(kLongPathClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
     const std::string tooLong = paddedServerPath(MAX_PATH);
     ASSERT_EQ(static_cast<std::size_t>(MAX_PATH), tooLong.size());
-    RegisterServer(kLongPathClass, tooLong.c_str());
-    EXPECT_EQ(CO_E_DLLNOTFOUND, CoCreateInstance(kLongPathClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
-    RegisterServer(kNoExportClass, QOR_TEST_NOEXPORT_MODULE);
-    EXPECT_EQ(CO_E_ERRORINDLL, CoCreateInstance(kNoExportClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &result));
-    EXPECT_EQ(nullptr, result);
+    const struct {
+        const CLSID* clsid;
+        const char* server;  // "" registers nothing, null only the class key
+        HRESULT expected;
+    } rows[] = {
+        {&kUnknownClass, "", REGDB_E_CLASSNOTREG},
+        {&kNoServerKeyClass, nullptr, REGDB_E_CLASSNOTREG},
+        {&kMissingModuleClass, "/nonexistent/libmissing.so", CO_E_DLLNOTFOUND},
+        {&kWrongClassInModule, QOR_TEST_SERVER_MODULE, CLASS_E_CLASSNOTAVAILABLE},
+        {&kLongPathClass, fits.c_str(), CLASS_E_CLASSNOTAVAILABLE},
+        {&kLongPathClass, tooLong.c_str(), CO_E_DLLNOTFOUND},
+        {&kNoExportClass, QOR_TEST_NOEXPORT_MODULE, CO_E_ERRORINDLL},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.server ? row.server : "(no InprocServer32)");
+        if (!row.server || *row.server)
+            RegisterServer(*row.clsid, row.server);
+        EXPECT_EQ(row.expected, Create(*row.clsid));
+    }
 }
 
 }  // namespace

@@ -1,10 +1,43 @@
-// Small COM objects whose reference counts the tests can read.
+// Small COM objects whose reference counts the tests can read, and VARIANT builders.
 #pragma once
 
 #include <objbase.h>
 #include <oleauto.h>
 
 namespace comtest {
+
+inline VARIANT Of(VARTYPE vt)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    return v;
+}
+inline VARIANT I4(LONG value)
+{
+    VARIANT v = Of(VT_I4);
+    v.lVal = value;
+    return v;
+}
+inline VARIANT UI4(ULONG value)
+{
+    VARIANT v = Of(VT_UI4);
+    v.ulVal = value;
+    return v;
+}
+inline VARIANT R8(double value)
+{
+    VARIANT v = Of(VT_R8);
+    v.dblVal = value;
+    return v;
+}
+// Owns a new BSTR: clear it.
+inline VARIANT Text(const char16_t* text)
+{
+    VARIANT v = Of(VT_BSTR);
+    v.bstrVal = SysAllocString(text);
+    return v;
+}
 
 // Answers IUnknown and IDispatch; deletes itself at zero only when heap-owned, so that
 // tests can keep one on the stack and read its count after the last Release.

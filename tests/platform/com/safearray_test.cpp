@@ -190,10 +190,7 @@ TEST(SafeArray, VariantElementsAreCopiedDeeply)
 {
     SAFEARRAY* psa = SafeArrayCreateVector(VT_VARIANT, 0, 2);
     ASSERT_NE(nullptr, psa);
-    VARIANT in;
-    VariantInit(&in);
-    in.vt = VT_BSTR;
-    in.bstrVal = SysAllocString(u"boot.adf.hide");
+    VARIANT in = comtest::Text(u"boot.adf.hide");
     LONG index = 1;
     ASSERT_EQ(S_OK, SafeArrayPutElement(psa, &index, &in));
     VariantClear(&in);

@@ -10,39 +10,19 @@
 
 namespace {
 
-VARIANT I4(LONG value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    return v;
-}
+using comtest::I4;
+using comtest::Of;
+using comtest::R8;
+using comtest::Text;
+using comtest::UI4;
 
-VARIANT UI4(ULONG value)
+VARIANT Typed(VARTYPE vt, LONGLONG value)
 {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_UI4;
-    v.ulVal = value;
-    return v;
-}
-
-VARIANT R8(double value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_R8;
-    v.dblVal = value;
-    return v;
-}
-
-VARIANT Text(const char16_t* text)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(text);
+    VARIANT v = Of(vt);
+    if (vt == VT_BOOL)
+        v.boolVal = static_cast<VARIANT_BOOL>(value);
+    else if (vt == VT_CY)
+        v.cyVal.int64 = value;
     return v;
 }
 
@@ -59,13 +39,6 @@ std::u16string AsText(const VARIANT& source, USHORT flags = 0)
     VariantClear(&result);
     return text;
 }
-
-struct TextToNumber {
-    const char16_t* text;
-    VARTYPE vt;
-    HRESULT expected;
-    LONGLONG value;  // compared in the target's own type when the conversion succeeds
-};
 
 LONGLONG ValueOf(const VARIANT& v)
 {
@@ -86,188 +59,156 @@ LONGLONG ValueOf(const VARIANT& v)
         return v.llVal;
     case VT_BOOL:
         return v.boolVal;
+    case VT_CY:
+        return v.cyVal.int64;
     default:
         ADD_FAILURE() << "unexpected type " << v.vt;
         return 0;
     }
 }
 
-TEST(VariantChangeType, FourByteIntegersRoundTripThroughText)
-{
-    EXPECT_EQ(u"-123", AsText(I4(-123)));
-    EXPECT_EQ(u"2147483647", AsText(I4(2147483647)));
-    EXPECT_EQ(u"-2147483648", AsText(I4(-2147483647 - 1)));
-    EXPECT_EQ(u"4294967295", AsText(UI4(0xFFFFFFFFu)));
-    EXPECT_EQ(u"65537", AsText(UI4(0x00010001u)));
+struct Conversion {
+    VARIANT source;  // cleared after its row
+    VARTYPE vt;
+    HRESULT expected;
+    LONGLONG value;  // compared in the target's own type when the conversion succeeds
+};
 
-    VARIANT text = Text(u"4294967295");
-    VARIANT back;
-    VariantInit(&back);
-    ASSERT_EQ(S_OK, VariantChangeType(&back, &text, 0, VT_UI4));
-    EXPECT_EQ(VT_UI4, back.vt);
-    EXPECT_EQ(0xFFFFFFFFu, back.ulVal);
-    // The same text does not fit a signed 4-byte integer.
-    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&back, &text, 0, VT_I4));
-    EXPECT_EQ(VT_UI4, back.vt);  // unchanged by the failure
-    VariantClear(&text);
-}
-
-TEST(VariantChangeType, ReadsNumbersFromText)
+void ExpectConversions(std::initializer_list<Conversion> rows)
 {
-    const TextToNumber cases[] = {
-        {u"42", VT_I4, S_OK, 42},
-        {u"  -17\t", VT_I4, S_OK, -17},
-        {u"+8", VT_I4, S_OK, 8},
-        {u"1.5", VT_I4, S_OK, 2},  // halves round to even
-        {u"2.5", VT_I4, S_OK, 2},
-        {u"-2.5", VT_I4, S_OK, -2},
-        {u"1e3", VT_I4, S_OK, 1000},
-        {u"2147483648", VT_I4, DISP_E_OVERFLOW, 0},
-        {u"-2147483649", VT_I4, DISP_E_OVERFLOW, 0},
-        {u"-1", VT_UI4, DISP_E_OVERFLOW, 0},
-        {u"255", VT_UI1, S_OK, 255},
-        {u"256", VT_UI1, DISP_E_OVERFLOW, 0},
-        {u"-128", VT_I1, S_OK, -128},
-        {u"32768", VT_I2, DISP_E_OVERFLOW, 0},
-        {u"65535", VT_UI2, S_OK, 65535},
-        {u"-9223372036854775808", VT_I8, S_OK, std::numeric_limits<LONGLONG>::min()},
-        {u"99999999999999999999", VT_I8, DISP_E_OVERFLOW, 0},
-        {u"", VT_I4, DISP_E_TYPEMISMATCH, 0},
-        {u"   ", VT_I4, DISP_E_TYPEMISMATCH, 0},
-        {u"abc", VT_I4, DISP_E_TYPEMISMATCH, 0},
-        {u"12abc", VT_I4, DISP_E_TYPEMISMATCH, 0},
-        {u"inf", VT_I4, DISP_E_TYPEMISMATCH, 0},
-        {u"nan", VT_R8, DISP_E_TYPEMISMATCH, 0},
-        {u"1e400", VT_R8, DISP_E_OVERFLOW, 0},
-        {u"\u0661", VT_I4, DISP_E_TYPEMISMATCH, 0},
-        {u"True", VT_BOOL, S_OK, VARIANT_TRUE},
-        {u"false", VT_BOOL, S_OK, VARIANT_FALSE},
-        {u"3", VT_BOOL, S_OK, VARIANT_TRUE},
-        {u"True", VT_I4, DISP_E_TYPEMISMATCH, 0},
-    };
-    for (const TextToNumber& c : cases) {
-        VARIANT text = Text(c.text);
+    int row = 0;
+    for (Conversion c : rows) {
+        testing::Message from;
+        from << "row " << row++ << ": vt " << c.source.vt;
+        if (c.source.vt == VT_BSTR)
+            from << " \"" << std::string(c.source.bstrVal, c.source.bstrVal + SysStringLen(c.source.bstrVal)) << "\"";
+        SCOPED_TRACE(from << " to vt " << c.vt);
         VARIANT result;
         VariantInit(&result);
-        const HRESULT hr = VariantChangeType(&result, &text, 0, c.vt);
-        EXPECT_EQ(c.expected, hr) << "vt " << c.vt << " from \""
-                                  << std::string(c.text, c.text + SysStringLen(text.bstrVal)) << "\"";
+        const HRESULT hr = VariantChangeType(&result, &c.source, 0, c.vt);
+        EXPECT_EQ(c.expected, hr);
         if (SUCCEEDED(hr) && SUCCEEDED(c.expected)) {
             EXPECT_EQ(c.vt, result.vt);
-            EXPECT_EQ(c.value, ValueOf(result));
+            if (c.vt == VT_R8)
+                EXPECT_EQ(static_cast<double>(c.value), result.dblVal);
+            else
+                EXPECT_EQ(c.value, ValueOf(result));
         } else {
             EXPECT_EQ(VT_EMPTY, result.vt);
         }
-        VariantClear(&text);
+        VariantClear(&c.source);
         VariantClear(&result);
     }
 }
 
+TEST(VariantChangeType, ReadsNumbersFromText)
+{
+    ExpectConversions({
+        {Text(u"42"), VT_I4, S_OK, 42},
+        {Text(u"  -17\t"), VT_I4, S_OK, -17},
+        {Text(u"+8"), VT_I4, S_OK, 8},
+        {Text(u"1.5"), VT_I4, S_OK, 2},  // halves round to even
+        {Text(u"2.5"), VT_I4, S_OK, 2},
+        {Text(u"-2.5"), VT_I4, S_OK, -2},
+        {Text(u"1e3"), VT_I4, S_OK, 1000},
+        {Text(u"2147483648"), VT_I4, DISP_E_OVERFLOW, 0},
+        {Text(u"-2147483649"), VT_I4, DISP_E_OVERFLOW, 0},
+        {Text(u"4294967295"), VT_UI4, S_OK, 0xFFFFFFFF},
+        {Text(u"4294967295"), VT_I4, DISP_E_OVERFLOW, 0},
+        {Text(u"-1"), VT_UI4, DISP_E_OVERFLOW, 0},
+        {Text(u"255"), VT_UI1, S_OK, 255},
+        {Text(u"256"), VT_UI1, DISP_E_OVERFLOW, 0},
+        {Text(u"-128"), VT_I1, S_OK, -128},
+        {Text(u"32768"), VT_I2, DISP_E_OVERFLOW, 0},
+        {Text(u"65535"), VT_UI2, S_OK, 65535},
+        {Text(u"-9223372036854775808"), VT_I8, S_OK, std::numeric_limits<LONGLONG>::min()},
+        {Text(u"99999999999999999999"), VT_I8, DISP_E_OVERFLOW, 0},
+        {Text(u""), VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {Text(u"   "), VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {Text(u"abc"), VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {Text(u"12abc"), VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {Text(u"inf"), VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {Text(u"nan"), VT_R8, DISP_E_TYPEMISMATCH, 0},
+        {Text(u"1e400"), VT_R8, DISP_E_OVERFLOW, 0},
+        {Text(u"\u0661"), VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {Text(u"True"), VT_BOOL, S_OK, VARIANT_TRUE},
+        {Text(u"false"), VT_BOOL, S_OK, VARIANT_FALSE},
+        {Text(u"3"), VT_BOOL, S_OK, VARIANT_TRUE},
+        {Text(u"True"), VT_I4, DISP_E_TYPEMISMATCH, 0},
+    });
+}
+
 TEST(VariantChangeType, ConvertsBetweenNumericTypes)
 {
-    VARIANT result;
-    VariantInit(&result);
-    VARIANT source = R8(3.5);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &source, 0, VT_I4));
-    EXPECT_EQ(4, result.lVal);
-    source = R8(-0.5);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &source, 0, VT_I4));
-    EXPECT_EQ(0, result.lVal);
-    source = R8(3e9);
-    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&result, &source, 0, VT_I4));
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &source, 0, VT_UI4));
-    EXPECT_EQ(3000000000u, result.ulVal);
-    source = R8(std::nan(""));
-    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&result, &source, 0, VT_I4));
-    source = R8(1e300);
-    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&result, &source, 0, VT_R4));
+    ExpectConversions({
+        {R8(3.5), VT_I4, S_OK, 4},
+        {R8(-0.5), VT_I4, S_OK, 0},
+        {R8(3e9), VT_I4, DISP_E_OVERFLOW, 0},
+        {R8(3e9), VT_UI4, S_OK, 3000000000},
+        {R8(std::nan("")), VT_I4, DISP_E_OVERFLOW, 0},
+        {R8(1e300), VT_R4, DISP_E_OVERFLOW, 0},
+        {I4(300), VT_UI1, DISP_E_OVERFLOW, 0},
+        {I4(-1), VT_UI4, DISP_E_OVERFLOW, 0},
+        {UI4(0x80000000u), VT_I4, DISP_E_OVERFLOW, 0},
+        {UI4(0x80000000u), VT_R8, S_OK, 2147483648},
+        {I4(5), VT_BOOL, S_OK, VARIANT_TRUE},
+        {I4(5), VT_CY, S_OK, 50000},
+        {Typed(VT_CY, 25000), VT_I4, S_OK, 2},  // 2.5
+        {Of(VT_EMPTY), VT_I4, S_OK, 0},
+        // True has all bits set.
+        {Typed(VT_BOOL, VARIANT_TRUE), VT_I4, S_OK, -1},
+        {Typed(VT_BOOL, VARIANT_TRUE), VT_UI1, S_OK, 0xFF},
+        {Typed(VT_BOOL, VARIANT_TRUE), VT_UI4, S_OK, 0xFFFFFFFF},
+        {Of(VT_NULL), VT_I4, DISP_E_TYPEMISMATCH, 0},
+    });
 
-    source = I4(300);
-    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&result, &source, 0, VT_UI1));
-    source = I4(-1);
-    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&result, &source, 0, VT_UI4));
-    source = UI4(0x80000000u);
-    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&result, &source, 0, VT_I4));
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &source, 0, VT_R8));
-    EXPECT_EQ(2147483648.0, result.dblVal);
-
-    source = I4(5);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &source, 0, VT_BOOL));
-    EXPECT_EQ(VARIANT_TRUE, result.boolVal);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &source, 0, VT_CY));
-    EXPECT_EQ(50000, result.cyVal.int64);
-
-    VARIANT currency;
-    VariantInit(&currency);
-    currency.vt = VT_CY;
-    currency.cyVal.int64 = 25000;  // 2.5
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &currency, 0, VT_I4));
-    EXPECT_EQ(2, result.lVal);
-    EXPECT_EQ(u"2.5", AsText(currency));
-    currency.cyVal.int64 = -12345678;
-    EXPECT_EQ(u"-1234.5678", AsText(currency));
-
-    VARIANT empty;
-    VariantInit(&empty);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &empty, 0, VT_I4));
-    EXPECT_EQ(VT_I4, result.vt);
-    EXPECT_EQ(0, result.lVal);
+    // A failed conversion leaves the destination as it was.
+    VARIANT text = Text(u"4294967295");
+    VARIANT back = UI4(7);
+    EXPECT_EQ(DISP_E_OVERFLOW, VariantChangeType(&back, &text, 0, VT_I4));
+    EXPECT_EQ(VT_UI4, back.vt);
+    EXPECT_EQ(7u, back.ulVal);
+    VariantClear(&text);
 }
 
-TEST(VariantChangeType, TrueHasAllBitsSet)
+TEST(VariantChangeType, FormatsText)
 {
-    VARIANT flag;
-    VariantInit(&flag);
-    flag.vt = VT_BOOL;
-    flag.boolVal = VARIANT_TRUE;
-    VARIANT result;
-    VariantInit(&result);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &flag, 0, VT_I4));
-    EXPECT_EQ(-1, result.lVal);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &flag, 0, VT_UI1));
-    EXPECT_EQ(0xFF, result.bVal);
-    ASSERT_EQ(S_OK, VariantChangeType(&result, &flag, 0, VT_UI4));
-    EXPECT_EQ(0xFFFFFFFFu, result.ulVal);
-    EXPECT_EQ(u"-1", AsText(flag));
-    EXPECT_EQ(u"True", AsText(flag, VARIANT_ALPHABOOL));
-    flag.boolVal = VARIANT_FALSE;
-    EXPECT_EQ(u"0", AsText(flag));
-    EXPECT_EQ(u"False", AsText(flag, VARIANT_ALPHABOOL));
-}
-
-TEST(VariantChangeType, FormatsRealsWithSignificantDigits)
-{
-    EXPECT_EQ(u"1.5", AsText(R8(1.5)));
-    EXPECT_EQ(u"0.1", AsText(R8(0.1)));
-    EXPECT_EQ(u"-250", AsText(R8(-250.0)));
-    EXPECT_EQ(u"1E+20", AsText(R8(1e20)));
-    EXPECT_EQ(u"0.333333333333333", AsText(R8(1.0 / 3.0)));
-    VARIANT single;
-    VariantInit(&single);
-    single.vt = VT_R4;
+    ULONG referenced = 0x00640032;
+    VARIANT byRef = Of(VT_UI4 | VT_BYREF);
+    byRef.pulVal = &referenced;
+    VARIANT single = Of(VT_R4);
     single.fltVal = 0.1f;
-    EXPECT_EQ(u"0.1", AsText(single));
-}
-
-TEST(VariantChangeType, EmptyNullAndReferences)
-{
-    VARIANT empty;
-    VariantInit(&empty);
-    EXPECT_EQ(u"", AsText(empty));
-    VARIANT null;
-    VariantInit(&null);
-    null.vt = VT_NULL;
-    EXPECT_EQ(u"<failed>", AsText(null));
-    VARIANT result;
-    VariantInit(&result);
-    EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantChangeType(&result, &null, 0, VT_I4));
-
-    ULONG value = 0x00640032;
-    VARIANT byRef;
-    VariantInit(&byRef);
-    byRef.vt = VT_UI4 | VT_BYREF;
-    byRef.pulVal = &value;
-    EXPECT_EQ(u"6553650", AsText(byRef));
+    const struct {
+        VARIANT source;
+        USHORT flags;
+        const char16_t* expected;
+    } rows[] = {
+        {I4(-123), 0, u"-123"},
+        {I4(2147483647), 0, u"2147483647"},
+        {I4(-2147483647 - 1), 0, u"-2147483648"},
+        {UI4(0xFFFFFFFFu), 0, u"4294967295"},
+        {UI4(0x00010001u), 0, u"65537"},
+        {Typed(VT_CY, 25000), 0, u"2.5"},
+        {Typed(VT_CY, -12345678), 0, u"-1234.5678"},
+        {Typed(VT_BOOL, VARIANT_TRUE), 0, u"-1"},
+        {Typed(VT_BOOL, VARIANT_TRUE), VARIANT_ALPHABOOL, u"True"},
+        {Typed(VT_BOOL, VARIANT_FALSE), 0, u"0"},
+        {Typed(VT_BOOL, VARIANT_FALSE), VARIANT_ALPHABOOL, u"False"},
+        // Reals with significant digits.
+        {R8(1.5), 0, u"1.5"},
+        {R8(0.1), 0, u"0.1"},
+        {R8(-250.0), 0, u"-250"},
+        {R8(1e20), 0, u"1E+20"},
+        {R8(1.0 / 3.0), 0, u"0.333333333333333"},
+        {single, 0, u"0.1"},
+        {Of(VT_EMPTY), 0, u""},
+        {Of(VT_NULL), 0, u"<failed>"},
+        {byRef, 0, u"6553650"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "vt " << row.source.vt << ", flags " << row.flags);
+        EXPECT_EQ(row.expected, AsText(row.source, row.flags));
+    }
 }
 
 TEST(VariantChangeType, ConvertsInPlaceAndFreesTheOldValue)
@@ -296,9 +237,7 @@ TEST(VariantChangeType, RefusesTypesItCannotConvert)
     source.vt = 0x0FFF;
     EXPECT_EQ(DISP_E_BADVARTYPE, VariantChangeType(&result, &source, 0, VT_BSTR));
 
-    VARIANT array;
-    VariantInit(&array);
-    array.vt = VT_ARRAY | VT_UI4;
+    VARIANT array = Of(VT_ARRAY | VT_UI4);
     array.parray = SafeArrayCreateVector(VT_UI4, 0, 2);
     EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantChangeType(&result, &array, 0, VT_I4));
     EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantChangeType(&result, &array, 0, VT_BSTR));
@@ -312,9 +251,7 @@ TEST(VariantChangeType, RefusesTypesItCannotConvert)
 TEST(VariantChangeType, MovesBetweenIUnknownAndIDispatch)
 {
     comtest::CountedObject object;
-    VARIANT source;
-    VariantInit(&source);
-    source.vt = VT_UNKNOWN;
+    VARIANT source = Of(VT_UNKNOWN);
     source.punkVal = &object;
     VARIANT result;
     VariantInit(&result);

@@ -10,15 +10,8 @@
 namespace {
 
 using comtest::CountedObject;
-
-VARIANT MakeBstr(const char16_t* text)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(text);
-    return v;
-}
+using comtest::Of;
+using comtest::Text;
 
 SAFEARRAY* MakeUi4Array(std::initializer_list<ULONG> values)
 {
@@ -33,29 +26,23 @@ SAFEARRAY* MakeUi4Array(std::initializer_list<ULONG> values)
 
 TEST(VariantClear, FreesOwnedValuesAndEmptiesTheVariant)
 {
-    VARIANT text = MakeBstr(u"prev_1.jpg");
+    VARIANT text = Text(u"prev_1.jpg");
     EXPECT_EQ(S_OK, VariantClear(&text));
     EXPECT_EQ(VT_EMPTY, text.vt);
 
     CountedObject object;
-    VARIANT unknown;
-    VariantInit(&unknown);
-    unknown.vt = VT_DISPATCH;
+    VARIANT unknown = Of(VT_DISPATCH);
     unknown.pdispVal = &object;
     object.AddRef();
     EXPECT_EQ(S_OK, VariantClear(&unknown));
     EXPECT_EQ(1u, object.Refs());
 
-    VARIANT array;
-    VariantInit(&array);
-    array.vt = VT_ARRAY | VT_UI4;
+    VARIANT array = Of(VT_ARRAY | VT_UI4);
     array.parray = MakeUi4Array({1, 2, 3});
     EXPECT_EQ(S_OK, VariantClear(&array));
     EXPECT_EQ(VT_EMPTY, array.vt);
 
-    VARIANT nullInterface;
-    VariantInit(&nullInterface);
-    nullInterface.vt = VT_UNKNOWN;
+    VARIANT nullInterface = Of(VT_UNKNOWN);
     nullInterface.punkVal = nullptr;
     EXPECT_EQ(S_OK, VariantClear(&nullInterface));
 }
@@ -63,9 +50,7 @@ TEST(VariantClear, FreesOwnedValuesAndEmptiesTheVariant)
 TEST(VariantClear, LeavesValuesHeldByReference)
 {
     BSTR owned = SysAllocString(u"kept");
-    VARIANT byRef;
-    VariantInit(&byRef);
-    byRef.vt = VT_BSTR | VT_BYREF;
+    VARIANT byRef = Of(VT_BSTR | VT_BYREF);
     byRef.pbstrVal = &owned;
     EXPECT_EQ(S_OK, VariantClear(&byRef));
     EXPECT_EQ(VT_EMPTY, byRef.vt);
@@ -78,16 +63,12 @@ TEST(VariantClear, RefusesBadTypesAndLockedArrays)
     EXPECT_EQ(E_INVALIDARG, VariantClear(nullptr));
     const VARTYPE bad[] = {15, VT_VARIANT, VT_BSTR | VT_VECTOR, VT_EMPTY | VT_BYREF, 0x0FFF, VT_RECORD};
     for (VARTYPE vt : bad) {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = vt;
+        VARIANT v = Of(vt);
         EXPECT_EQ(DISP_E_BADVARTYPE, VariantClear(&v)) << "vt " << vt;
         EXPECT_EQ(vt, v.vt);
     }
 
-    VARIANT array;
-    VariantInit(&array);
-    array.vt = VT_ARRAY | VT_UI4;
+    VARIANT array = Of(VT_ARRAY | VT_UI4);
     array.parray = MakeUi4Array({7});
     void* data = nullptr;
     ASSERT_EQ(S_OK, SafeArrayAccessData(array.parray, &data));
@@ -99,11 +80,9 @@ TEST(VariantClear, RefusesBadTypesAndLockedArrays)
 
 TEST(VariantCopy, CopiesStringsDeeplyWithTheirLength)
 {
-    VARIANT source;
-    VariantInit(&source);
-    source.vt = VT_BSTR;
+    VARIANT source = Of(VT_BSTR);
     source.bstrVal = SysAllocStringLen(u"a\0b", 3);
-    VARIANT copy = MakeBstr(u"overwritten");  // freed by the copy
+    VARIANT copy = Text(u"overwritten");  // freed by the copy
     ASSERT_EQ(S_OK, VariantCopy(&copy, &source));
     EXPECT_EQ(VT_BSTR, copy.vt);
     EXPECT_NE(source.bstrVal, copy.bstrVal);
@@ -113,9 +92,7 @@ TEST(VariantCopy, CopiesStringsDeeplyWithTheirLength)
     EXPECT_EQ(u'a', copy.bstrVal[0]);  // independent of the source
     VariantClear(&copy);
 
-    VARIANT nullText;
-    VariantInit(&nullText);
-    nullText.vt = VT_BSTR;
+    VARIANT nullText = Of(VT_BSTR);
     nullText.bstrVal = nullptr;
     VARIANT nullCopy;
     VariantInit(&nullCopy);
@@ -127,9 +104,7 @@ TEST(VariantCopy, CopiesStringsDeeplyWithTheirLength)
 TEST(VariantCopy, AddRefsInterfacesAndCopiesArrays)
 {
     CountedObject object;
-    VARIANT source;
-    VariantInit(&source);
-    source.vt = VT_UNKNOWN;
+    VARIANT source = Of(VT_UNKNOWN);
     source.punkVal = &object;
     VARIANT copy;
     VariantInit(&copy);
@@ -139,9 +114,7 @@ TEST(VariantCopy, AddRefsInterfacesAndCopiesArrays)
     VariantClear(&copy);
     EXPECT_EQ(1u, object.Refs());
 
-    VARIANT array;
-    VariantInit(&array);
-    array.vt = VT_ARRAY | VT_UI4;
+    VARIANT array = Of(VT_ARRAY | VT_UI4);
     array.parray = MakeUi4Array({10, 20});
     ASSERT_EQ(S_OK, VariantCopy(&copy, &array));
     EXPECT_EQ(VT_ARRAY | VT_UI4, copy.vt);
@@ -159,9 +132,7 @@ TEST(VariantCopy, AddRefsInterfacesAndCopiesArrays)
 TEST(VariantCopy, CopiesReferencesAsReferences)
 {
     LONG value = 5;
-    VARIANT byRef;
-    VariantInit(&byRef);
-    byRef.vt = VT_I4 | VT_BYREF;
+    VARIANT byRef = Of(VT_I4 | VT_BYREF);
     byRef.plVal = &value;
     VARIANT copy;
     VariantInit(&copy);
@@ -172,10 +143,8 @@ TEST(VariantCopy, CopiesReferencesAsReferences)
 
 TEST(VariantCopy, RefusesBadArgumentsWithoutTouchingTheDestination)
 {
-    VARIANT source;
-    VariantInit(&source);
-    source.vt = 15;
-    VARIANT dest = MakeBstr(u"kept");
+    VARIANT source = Of(15);
+    VARIANT dest = Text(u"kept");
     EXPECT_EQ(DISP_E_BADVARTYPE, VariantCopy(&dest, &source));
     EXPECT_EQ(VT_BSTR, dest.vt);
     EXPECT_EQ(std::u16string(u"kept"), std::u16string(dest.bstrVal));
@@ -189,9 +158,7 @@ TEST(VariantCopy, RefusesBadArgumentsWithoutTouchingTheDestination)
 TEST(VariantCopyInd, FollowsOneReference)
 {
     LONG number = -7;
-    VARIANT byRef;
-    VariantInit(&byRef);
-    byRef.vt = VT_I4 | VT_BYREF;
+    VARIANT byRef = Of(VT_I4 | VT_BYREF);
     byRef.plVal = &number;
     VARIANT value;
     VariantInit(&value);
@@ -209,7 +176,7 @@ TEST(VariantCopyInd, FollowsOneReference)
     SysFreeString(text);
     VariantClear(&value);
 
-    VARIANT inner = MakeBstr(u"inner");
+    VARIANT inner = Text(u"inner");
     byRef.vt = VT_VARIANT | VT_BYREF;
     byRef.pvarVal = &inner;
     ASSERT_EQ(S_OK, VariantCopyInd(&value, &byRef));
@@ -218,9 +185,7 @@ TEST(VariantCopyInd, FollowsOneReference)
     VariantClear(&value);
 
     // A reference to a reference is refused.
-    VARIANT middle;
-    VariantInit(&middle);
-    middle.vt = VT_I4 | VT_BYREF;
+    VARIANT middle = Of(VT_I4 | VT_BYREF);
     middle.plVal = &number;
     byRef.pvarVal = &middle;
     EXPECT_EQ(E_INVALIDARG, VariantCopyInd(&value, &byRef));
@@ -230,9 +195,7 @@ TEST(VariantCopyInd, FollowsOneReference)
 TEST(VariantCopyInd, MayDereferenceInPlace)
 {
     SAFEARRAY* psa = MakeUi4Array({4, 5});
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_ARRAY | VT_UI4 | VT_BYREF;
+    VARIANT v = Of(VT_ARRAY | VT_UI4 | VT_BYREF);
     v.pparray = &psa;
     ASSERT_EQ(S_OK, VariantCopyInd(&v, &v));
     EXPECT_EQ(VT_ARRAY | VT_UI4, v.vt);

@@ -34,8 +34,7 @@ TEST(GlobalMemory, MoveableBlockLockRoundTrip)
     EXPECT_FALSE(GlobalUnlock(h));
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR), GetLastError());
     SetLastError(0);
-    EXPECT_FALSE(GlobalUnlock(h));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_LOCKED), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_NOT_LOCKED, GlobalUnlock(h));
     auto* again = static_cast<const char*>(GlobalLock(h));
     ASSERT_NE(nullptr, again);
     EXPECT_EQ(0, std::memcmp(again, "abcde", 5));
@@ -68,8 +67,7 @@ TEST(GlobalMemory, FixedBlockGrowsOnlyWhenAllowedToMove)
     EXPECT_EQ(h, GlobalReAlloc(h, 4, 0));  // shrinks in place
     EXPECT_EQ(4u, GlobalSize(h));
     SetLastError(0);
-    EXPECT_EQ(nullptr, GlobalReAlloc(h, 1 << 20, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_NOT_ENOUGH_MEMORY, GlobalReAlloc(h, 1 << 20, 0));
     HGLOBAL moved = GlobalReAlloc(h, 1 << 20, GMEM_MOVEABLE);
     ASSERT_NE(nullptr, moved);
     EXPECT_EQ(1u << 20, GlobalSize(moved));
@@ -83,8 +81,7 @@ TEST(GlobalMemory, EmptyMoveableBlockIsDiscarded)
     ASSERT_NE(nullptr, h);
     EXPECT_EQ(0u, GlobalSize(h));
     SetLastError(0);
-    EXPECT_EQ(nullptr, GlobalLock(h));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DISCARDED), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_DISCARDED, GlobalLock(h));
     EXPECT_EQ(nullptr, GlobalFree(h));
     // A fixed block of size 0 still has an address.
     HGLOBAL fixed = GlobalAlloc(GMEM_FIXED, 0);
@@ -106,8 +103,7 @@ TEST(GlobalMemory, BadHandlesAndSizesFailCleanly)
     EXPECT_EQ(nullptr, GlobalFree(nullptr));
 
     SetLastError(0);
-    EXPECT_EQ(nullptr, GlobalAlloc(GMEM_MOVEABLE, ~SIZE_T(0)));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_NOT_ENOUGH_MEMORY, GlobalAlloc(GMEM_MOVEABLE, ~SIZE_T(0)));
 
     // A freed handle is no longer a block.
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4);

@@ -38,10 +38,8 @@ TEST(ModuleResources, EachModuleHasItsOwnTableUntilUnloaded)
 
     ASSERT_EQ(0, dlclose(library));
     SetLastError(0);
-    EXPECT_EQ(0, LoadStringW(module, 1, buffer, 32));
-    EXPECT_EQ(ERROR_RESOURCE_DATA_NOT_FOUND, GetLastError());
-    EXPECT_EQ(0u, GetFileVersionInfoSizeW(path16.c_str(), nullptr));
-    EXPECT_EQ(ERROR_RESOURCE_TYPE_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(ERROR_RESOURCE_DATA_NOT_FOUND, LoadStringW(module, 1, buffer, 32));
+    EXPECT_FAILS_WITH(ERROR_RESOURCE_TYPE_NOT_FOUND, GetFileVersionInfoSizeW(path16.c_str(), nullptr));
 }
 
 }  // namespace

@@ -36,8 +36,7 @@ TEST(FindResource, NamesAndTypesIgnoreCaseAndHashNumbersAreNumbers)
     EXPECT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(3), RT_RCDATA), FindResourceW(nullptr, u"#3", u"#10"));
     // A name is not a number: "7" as a string is the name "7".
     SetLastError(0);
-    EXPECT_EQ(nullptr, FindResourceW(nullptr, u"7", u"PNG"));
-    EXPECT_EQ(ERROR_RESOURCE_NAME_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(ERROR_RESOURCE_NAME_NOT_FOUND, FindResourceW(nullptr, u"7", u"PNG"));
 }
 
 TEST(FindResource, NullModuleIsTheMainProgram)

@@ -58,8 +58,7 @@ TEST(LoadString, MissingStringsLoadNothing)
     EXPECT_EQ(0, LoadStringW(nullptr, 40, buffer, 8));
     buffer[0] = u'#';
     SetLastError(0);
-    EXPECT_EQ(0, LoadStringW(nullptr, 500, buffer, 8));
-    EXPECT_EQ(ERROR_RESOURCE_NAME_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(ERROR_RESOURCE_NAME_NOT_FOUND, LoadStringW(nullptr, 500, buffer, 8));
     EXPECT_EQ(u'#', buffer[0]);
     EXPECT_EQ(0, LoadStringW(nullptr, 1, nullptr, 8));
 }

@@ -8,6 +8,13 @@
 
 #include <windows.h>
 
+// The call fails (returns FALSE, null or 0) and sets the Win32 error.
+#define EXPECT_FAILS_WITH(error, call)                                                                                \
+    do {                                                                                                               \
+        EXPECT_FALSE(call);                                                                                            \
+        EXPECT_EQ(static_cast<DWORD>(error), GetLastError()) << #call;                                                \
+    } while (0)
+
 inline std::vector<unsigned char> ReadTestFile(const char* name)
 {
     std::ifstream in(std::string(QOR_RES_TEST_DATA) + "/" + name, std::ios::binary);

@@ -59,8 +59,8 @@ TEST_F(VersionInfo, ProductNameInBothStringTables)
     SetLastError(0);
     LPVOID value = nullptr;
     UINT length = 0;
-    EXPECT_FALSE(VerQueryValueW(m_block.data(), u"\\StringFileInfo\\040904E4\\ProductNam", &value, &length));
-    EXPECT_EQ(ERROR_RESOURCE_TYPE_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(ERROR_RESOURCE_TYPE_NOT_FOUND,
+                      VerQueryValueW(m_block.data(), u"\\StringFileInfo\\040904E4\\ProductNam", &value, &length));
 }
 
 TEST_F(VersionInfo, RootIsTheFixedFileInfo)
@@ -109,16 +109,13 @@ TEST_F(VersionInfo, NullArgumentsFail)
     LPVOID value = nullptr;
     UINT length = 0;
     SetLastError(0);
-    EXPECT_FALSE(VerQueryValueW(nullptr, u"\\", &value, &length));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, VerQueryValueW(nullptr, u"\\", &value, &length));
     EXPECT_FALSE(VerQueryValueW(m_block.data(), nullptr, &value, &length));
     EXPECT_FALSE(VerQueryValueW(m_block.data(), u"\\", nullptr, &length));
     EXPECT_TRUE(VerQueryValueW(m_block.data(), u"\\", &value, nullptr));  // the length is optional
     SetLastError(0);
-    EXPECT_FALSE(GetFileVersionInfoW(ProgramPath().c_str(), 0, 16, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    EXPECT_EQ(0u, GetFileVersionInfoSizeW(nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, GetFileVersionInfoW(ProgramPath().c_str(), 0, 16, nullptr));
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, GetFileVersionInfoSizeW(nullptr, nullptr));
 }
 
 TEST(VersionFiles, FilesThatAreNotLoadedModulesHaveNoVersion)
@@ -126,15 +123,14 @@ TEST(VersionFiles, FilesThatAreNotLoadedModulesHaveNoVersion)
     const std::u16string notModule = u"" QOR_RES_TEST_DATA "/hello.txt";
     DWORD handle = 0;
     SetLastError(0);
-    EXPECT_EQ(0u, GetFileVersionInfoSizeW(notModule.c_str(), &handle));
-    EXPECT_EQ(ERROR_RESOURCE_TYPE_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(ERROR_RESOURCE_TYPE_NOT_FOUND, GetFileVersionInfoSizeW(notModule.c_str(), &handle));
     BYTE buffer[16];
-    EXPECT_FALSE(GetFileVersionInfoW(notModule.c_str(), 0, sizeof buffer, buffer));
-    EXPECT_EQ(ERROR_RESOURCE_TYPE_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(ERROR_RESOURCE_TYPE_NOT_FOUND,
+                      GetFileVersionInfoW(notModule.c_str(), 0, sizeof buffer, buffer));
 
     SetLastError(0);
-    EXPECT_EQ(0u, GetFileVersionInfoSizeW(u"" QOR_RES_TEST_DATA "/no such file", &handle));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILE_NOT_FOUND,
+                      GetFileVersionInfoSizeW(u"" QOR_RES_TEST_DATA "/no such file", &handle));
 }
 
 TEST(VersionFiles, AnyPathToTheProgramFindsIt)

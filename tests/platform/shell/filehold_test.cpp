@@ -39,17 +39,15 @@ TEST(FileHold, RefusesDeleteAndMoveUntilReleased)
 
     const std::u16string held = folder.W("dir\\held.jpg", true);
     SetLastError(0);
-    EXPECT_FALSE(DeleteFileW(held.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_SHARING_VIOLATION, DeleteFileW(held.c_str()));
     SetLastError(0);
-    EXPECT_FALSE(MoveFileExW(held.c_str(), folder.W("moved").c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_SHARING_VIOLATION,
+                      MoveFileExW(held.c_str(), folder.W("moved").c_str(), MOVEFILE_REPLACE_EXISTING));
     SetLastError(0);
-    EXPECT_FALSE(MoveFileExW(folder.W("other").c_str(), held.c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_SHARING_VIOLATION,
+                      MoveFileExW(folder.W("other").c_str(), held.c_str(), MOVEFILE_REPLACE_EXISTING));
     SetLastError(0);
-    EXPECT_FALSE(CopyFileW(folder.W("other").c_str(), held.c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_SHARING_VIOLATION, CopyFileW(folder.W("other").c_str(), held.c_str(), FALSE));
     // Reading it is fine.
     EXPECT_TRUE(CopyFileW(held.c_str(), folder.W("copy").c_str(), FALSE));
 
@@ -82,8 +80,7 @@ TEST(FileHold, CountsEveryPathToTheFileAndNests)
     EXPECT_NE(first, second);
 
     // Another name of the same file is held too; a link to it is not the file.
-    EXPECT_FALSE(DeleteFileW(folder.W("hardlink").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_SHARING_VIOLATION, DeleteFileW(folder.W("hardlink").c_str()));
     EXPECT_TRUE(DeleteFileW(folder.W("symlink").c_str()));
 
     qor::ReleaseFileHold(first);

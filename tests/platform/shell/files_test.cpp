@@ -58,17 +58,26 @@ TEST(TempPath, ComesFromTmpdirAndEndsWithASeparator)
     }
 }
 
-TEST(TempFileName, CreatesUniqueEmptyFiles)
+TEST(TempFileName, CreatesUniqueEmptyFilesSkippingNamesTaken)
 {
     ScratchFolder folder;
     const std::u16string dir = folder.W() + u"/";
     std::set<std::u16string> names;
+    // Occupy a run of names after the first one made: none of them may come back.
+    WCHAR first[MAX_PATH];
+    const UINT start = GetTempFileNameW(dir.c_str(), u"QOR", 0, first);
+    ASSERT_NE(0u, start);
+    names.insert(first);
+    for (UINT i = 1; i <= 50; ++i) {
+        WCHAR name[MAX_PATH];
+        GetTempFileNameW(dir.c_str(), u"QOR", (start + i) % 0xFFFF + 1, name);
+        WriteText(qor::ToUtf8(name), "taken");
+    }
     for (int i = 0; i < 300; ++i) {
         WCHAR name[MAX_PATH];
         const UINT unique = GetTempFileNameW(dir.c_str(), u"QORX", 0, name);
         ASSERT_NE(0u, unique);
         const std::u16string text(name);
-        ASSERT_TRUE(text.starts_with(dir + u"QOR")) << qor::ToUtf8(text);
         char hex[8];
         snprintf(hex, sizeof hex, "%X", unique);
         EXPECT_EQ(dir + u"QOR" + qor::ToUtf16(hex) + u".tmp", text);
@@ -76,26 +85,7 @@ TEST(TempFileName, CreatesUniqueEmptyFiles)
         struct stat st;
         ASSERT_EQ(0, stat(qor::ToUtf8(text).c_str(), &st));
         EXPECT_TRUE(S_ISREG(st.st_mode));
-        EXPECT_EQ(0, st.st_size);
-    }
-}
-
-TEST(TempFileName, SkipsNamesTakenAlready)
-{
-    ScratchFolder folder;
-    // Occupy a run of names, then ask for many more: none may come back.
-    WCHAR first[MAX_PATH];
-    const UINT start = GetTempFileNameW(folder.W().c_str(), u"QOR", 0, first);
-    ASSERT_NE(0u, start);
-    for (UINT i = 1; i <= 50; ++i) {
-        WCHAR name[MAX_PATH];
-        GetTempFileNameW(folder.W().c_str(), u"QOR", (start + i) % 0xFFFF + 1, name);
-        WriteText(qor::ToUtf8(name), "taken");
-    }
-    for (int i = 0; i < 100; ++i) {
-        WCHAR name[MAX_PATH];
-        ASSERT_NE(0u, GetTempFileNameW(folder.W().c_str(), u"QOR", 0, name));
-        EXPECT_EQ("", ReadText(qor::ToUtf8(name))) << qor::ToUtf8(name);
+        EXPECT_EQ(0, st.st_size) << "a taken name came back: " << qor::ToUtf8(text);
     }
 }
 
@@ -116,13 +106,10 @@ TEST(TempFileName, Failures)
     ScratchFolder folder;
     WCHAR name[MAX_PATH];
     SetLastError(0);
-    EXPECT_EQ(0u, GetTempFileNameW(folder.W("missing").c_str(), u"QOR", 0, name));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_DIRECTORY, GetTempFileNameW(folder.W("missing").c_str(), u"QOR", 0, name));
     const std::u16string longFolder(MAX_PATH - 13, u'a');
-    EXPECT_EQ(0u, GetTempFileNameW(longFolder.c_str(), u"QOR", 0, name));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_BUFFER_OVERFLOW), GetLastError());
-    EXPECT_EQ(0u, GetTempFileNameW(nullptr, u"QOR", 0, name));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_BUFFER_OVERFLOW, GetTempFileNameW(longFolder.c_str(), u"QOR", 0, name));
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, GetTempFileNameW(nullptr, u"QOR", 0, name));
 }
 
 TEST(Folders, CreateAndRemove)
@@ -131,20 +118,15 @@ TEST(Folders, CreateAndRemove)
     EXPECT_TRUE(CreateDirectoryW(folder.W("new", true).c_str(), nullptr));
     EXPECT_TRUE(std::filesystem::is_directory(folder.Path("new")));
     SetLastError(0);
-    EXPECT_FALSE(CreateDirectoryW(folder.W("new").c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
-    EXPECT_FALSE(CreateDirectoryW(folder.W("missing/new").c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ALREADY_EXISTS, CreateDirectoryW(folder.W("new").c_str(), nullptr));
+    EXPECT_FAILS_WITH(ERROR_PATH_NOT_FOUND, CreateDirectoryW(folder.W("missing/new").c_str(), nullptr));
     // A trailing separator, as the control leaves on its folders.
     EXPECT_TRUE(CreateDirectoryW((folder.W("new\\sub", true) + u"\\").c_str(), nullptr));
 
-    EXPECT_FALSE(RemoveDirectoryW(folder.W("new").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_DIR_NOT_EMPTY, RemoveDirectoryW(folder.W("new").c_str()));
     WriteText(folder.Path("file"), "x");
-    EXPECT_FALSE(RemoveDirectoryW(folder.W("file").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
-    EXPECT_FALSE(RemoveDirectoryW(folder.W("gone").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_DIRECTORY, RemoveDirectoryW(folder.W("file").c_str()));
+    EXPECT_FAILS_WITH(ERROR_FILE_NOT_FOUND, RemoveDirectoryW(folder.W("gone").c_str()));
     EXPECT_TRUE(RemoveDirectoryW(folder.W("new/sub").c_str()));
     EXPECT_TRUE(RemoveDirectoryW(folder.W("new").c_str()));
     EXPECT_FALSE(Exists(folder.Path("new")));
@@ -160,8 +142,7 @@ TEST(CopyFile, CopiesAndRespectsFailIfExists)
     EXPECT_EQ("alpha", ReadText(folder.Path("a")));
 
     SetLastError(0);
-    EXPECT_FALSE(CopyFileW(folder.W("a").c_str(), folder.W("b").c_str(), TRUE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILE_EXISTS, CopyFileW(folder.W("a").c_str(), folder.W("b").c_str(), TRUE));
     EXPECT_EQ("beta", ReadText(folder.Path("b")));
     EXPECT_TRUE(CopyFileW(folder.W("a").c_str(), folder.W("b").c_str(), FALSE));
     EXPECT_EQ("alpha", ReadText(folder.Path("b")));
@@ -181,28 +162,21 @@ TEST(CopyFile, Failures)
     ScratchFolder folder;
     WriteText(folder.Path("a"), "alpha");
     SetLastError(0);
-    EXPECT_FALSE(CopyFileW(folder.W("none").c_str(), folder.W("x").c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(CopyFileW(folder.W("no/none").c_str(), folder.W("x").c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(CopyFileW(folder.W("a").c_str(), folder.W("no/x").c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILE_NOT_FOUND, CopyFileW(folder.W("none").c_str(), folder.W("x").c_str(), FALSE));
+    EXPECT_FAILS_WITH(ERROR_PATH_NOT_FOUND, CopyFileW(folder.W("no/none").c_str(), folder.W("x").c_str(), FALSE));
+    EXPECT_FAILS_WITH(ERROR_PATH_NOT_FOUND, CopyFileW(folder.W("a").c_str(), folder.W("no/x").c_str(), FALSE));
     EXPECT_FALSE(Exists(folder.Path("x")));
     // Onto itself: the open source cannot be written, and its content must survive.
-    EXPECT_FALSE(CopyFileW(folder.W("a").c_str(), folder.W("a", true).c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_SHARING_VIOLATION, CopyFileW(folder.W("a").c_str(), folder.W("a", true).c_str(), FALSE));
     EXPECT_EQ("alpha", ReadText(folder.Path("a")));
     // A folder is neither source nor target.
     std::filesystem::create_directory(folder.Path("dir"));
-    EXPECT_FALSE(CopyFileW(folder.W("dir").c_str(), folder.W("y").c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_FALSE(CopyFileW(folder.W("a").c_str(), folder.W("dir").c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, CopyFileW(folder.W("dir").c_str(), folder.W("y").c_str(), FALSE));
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, CopyFileW(folder.W("a").c_str(), folder.W("dir").c_str(), FALSE));
     // A read-only target is not overwritten.
     WriteText(folder.Path("ro"), "keep");
     chmod(folder.Path("ro").c_str(), 0444);
-    EXPECT_FALSE(CopyFileW(folder.W("a").c_str(), folder.W("ro").c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, CopyFileW(folder.W("a").c_str(), folder.W("ro").c_str(), FALSE));
     EXPECT_EQ("keep", ReadText(folder.Path("ro")));
 }
 
@@ -217,8 +191,7 @@ TEST(MoveFile, MovesAndReplaces)
     EXPECT_EQ("alpha", ReadText(folder.Path("dir/a2")));
 
     SetLastError(0);
-    EXPECT_FALSE(MoveFileExW(folder.W("dir/a2").c_str(), folder.W("b").c_str(), 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ALREADY_EXISTS, MoveFileExW(folder.W("dir/a2").c_str(), folder.W("b").c_str(), 0));
     EXPECT_EQ("alpha", ReadText(folder.Path("dir/a2")));
     EXPECT_EQ("beta", ReadText(folder.Path("b")));
 
@@ -241,20 +214,17 @@ TEST(MoveFile, Failures)
     WriteText(folder.Path("a"), "alpha");
     std::filesystem::create_directory(folder.Path("dir"));
     SetLastError(0);
-    EXPECT_FALSE(MoveFileExW(folder.W("none").c_str(), folder.W("x").c_str(), 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(MoveFileExW(folder.W("a").c_str(), folder.W("no/x").c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(MoveFileExW(folder.W("a").c_str(), folder.W("dir").c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_FALSE(MoveFileExW(folder.W("a").c_str(), nullptr, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    EXPECT_FALSE(MoveFileExW(folder.W("a").c_str(), folder.W("x").c_str(), 0x100));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILE_NOT_FOUND, MoveFileExW(folder.W("none").c_str(), folder.W("x").c_str(), 0));
+    EXPECT_FAILS_WITH(ERROR_PATH_NOT_FOUND,
+                      MoveFileExW(folder.W("a").c_str(), folder.W("no/x").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED,
+                      MoveFileExW(folder.W("a").c_str(), folder.W("dir").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, MoveFileExW(folder.W("a").c_str(), nullptr, 0));
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, MoveFileExW(folder.W("a").c_str(), folder.W("x").c_str(), 0x100));
     WriteText(folder.Path("ro"), "keep");
     chmod(folder.Path("ro").c_str(), 0444);
-    EXPECT_FALSE(MoveFileExW(folder.W("a").c_str(), folder.W("ro").c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED,
+                      MoveFileExW(folder.W("a").c_str(), folder.W("ro").c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ("alpha", ReadText(folder.Path("a")));
     EXPECT_EQ("keep", ReadText(folder.Path("ro")));
 }
@@ -270,8 +240,7 @@ TEST(MoveFile, AcrossFileSystemsCopiesAndDeletes)
     WriteText(folder.Path("a"), "alpha");
     WriteText(other, "old");
     const std::u16string target = qor::ToUtf16(other);
-    EXPECT_FALSE(MoveFileExW(folder.W("a").c_str(), target.c_str(), 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ALREADY_EXISTS, MoveFileExW(folder.W("a").c_str(), target.c_str(), 0));
     EXPECT_TRUE(MoveFileExW(folder.W("a").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ("alpha", ReadText(other));
     EXPECT_FALSE(Exists(folder.Path("a")));
@@ -287,17 +256,13 @@ TEST(DeleteFile, DeletesFilesAndLinksOnly)
     EXPECT_TRUE(DeleteFileW(folder.W("a", true).c_str()));
     EXPECT_FALSE(Exists(folder.Path("a")));
     SetLastError(0);
-    EXPECT_FALSE(DeleteFileW(folder.W("a").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(DeleteFileW(folder.W("no/a").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILE_NOT_FOUND, DeleteFileW(folder.W("a").c_str()));
+    EXPECT_FAILS_WITH(ERROR_PATH_NOT_FOUND, DeleteFileW(folder.W("no/a").c_str()));
     std::filesystem::create_directory(folder.Path("dir"));
-    EXPECT_FALSE(DeleteFileW(folder.W("dir").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, DeleteFileW(folder.W("dir").c_str()));
     WriteText(folder.Path("ro"), "keep");
     chmod(folder.Path("ro").c_str(), 0444);
-    EXPECT_FALSE(DeleteFileW(folder.W("ro").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, DeleteFileW(folder.W("ro").c_str()));
     EXPECT_TRUE(Exists(folder.Path("ro")));
     // A link goes, its target stays.
     WriteText(folder.Path("target"), "t");
@@ -356,13 +321,10 @@ TEST(LongPaths, AreRefusedNeverCut)
     SetLastError(0);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wide.c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
-    EXPECT_FALSE(DeleteFileW(wide.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
-    EXPECT_FALSE(MoveFileExW(wide.c_str(), folder.W("short").c_str(), 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILENAME_EXCED_RANGE, DeleteFileW(wide.c_str()));
+    EXPECT_FAILS_WITH(ERROR_FILENAME_EXCED_RANGE, MoveFileExW(wide.c_str(), folder.W("short").c_str(), 0));
     WriteText(folder.Path("short"), "short");
-    EXPECT_FALSE(CopyFileW(folder.W("short").c_str(), wide.c_str(), FALSE));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILENAME_EXCED_RANGE, CopyFileW(folder.W("short").c_str(), wide.c_str(), FALSE));
     EXPECT_EQ("long", ReadText(longPath));
 
     // The long-path prefix lifts the limit, as on Windows; one character less fits anyway.
@@ -376,8 +338,7 @@ TEST(LongPaths, AreRefusedNeverCut)
     // Folders stop 12 characters earlier, leaving room for a file name inside.
     const std::u16string folderPath = qor::ToUtf16(stem + "/" + std::string(MAX_PATH - 12 - stem.size(), 'd'));
     ASSERT_EQ(static_cast<size_t>(MAX_PATH - 11), folderPath.size());
-    EXPECT_FALSE(CreateDirectoryW(folderPath.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILENAME_EXCED_RANGE, CreateDirectoryW(folderPath.c_str(), nullptr));
     EXPECT_TRUE(CreateDirectoryW(folderPath.substr(0, folderPath.size() - 1).c_str(), nullptr));
 }
 
@@ -387,8 +348,7 @@ TEST(Paths, BrokenUtf16IsRefused)
     WriteText(folder.Path("\xEF\xBF\xBD"), "replacement character");
     const std::u16string broken = folder.W() + u"/" + std::u16string(1, u'\xD800');
     SetLastError(0);
-    EXPECT_FALSE(DeleteFileW(broken.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_NAME), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_INVALID_NAME, DeleteFileW(broken.c_str()));
     EXPECT_TRUE(Exists(folder.Path("\xEF\xBF\xBD")));
 }
 
@@ -406,8 +366,7 @@ TEST(LongPathName, ReturnsTheExistingPath)
     EXPECT_EQ(path.size(), GetLongPathNameW(buffer, buffer, MAX_PATH));
     EXPECT_EQ(path, std::u16string(buffer));
     SetLastError(0);
-    EXPECT_EQ(0u, GetLongPathNameW(folder.W("none").c_str(), buffer, MAX_PATH));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_FILE_NOT_FOUND, GetLongPathNameW(folder.W("none").c_str(), buffer, MAX_PATH));
 }
 
 TEST(FullPathName, ResolvesAgainstTheCurrentFolder)

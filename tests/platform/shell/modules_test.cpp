@@ -79,13 +79,11 @@ TEST(ModuleFileName, CutsToTheBufferAsWindowsDoes)
     WCHAR small[5];
     EXPECT_EQ(5u, GetModuleFileNameW(nullptr, small, 5));
     EXPECT_EQ(full.substr(0, 4), small);
-    EXPECT_EQ(0u, GetModuleFileNameW(nullptr, small, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_INSUFFICIENT_BUFFER, GetModuleFileNameW(nullptr, small, 0));
 
     int notAModule = 0;
     SetLastError(0);
-    EXPECT_EQ(0u, GetModuleFileNameW(reinterpret_cast<HMODULE>(&notAModule), small, 5));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetModuleFileNameW(reinterpret_cast<HMODULE>(&notAModule), small, 5));
 }
 
 TEST(LoadLibrary, LoadsFindsExportsAndFrees)
@@ -114,12 +112,10 @@ TEST(LoadLibrary, LoadsFindsExportsAndFrees)
 
     // Only the module's own exports: the program's functions are not the module's.
     SetLastError(0);
-    EXPECT_EQ(nullptr, GetProcAddress(module, "QorTestModuleMissing"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_PROC_NOT_FOUND, GetProcAddress(module, "QorTestModuleMissing"));
     EXPECT_EQ(nullptr, GetProcAddress(module, "GetModuleHandleExW"));
     EXPECT_EQ(nullptr, GetProcAddress(module, "malloc"));
-    EXPECT_EQ(nullptr, GetProcAddress(module, reinterpret_cast<LPCSTR>(1)));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_PROC_NOT_FOUND, GetProcAddress(module, reinterpret_cast<LPCSTR>(1)));
     // The program's exports, through a null module.
     EXPECT_EQ(&GetModuleHandleExW, As<decltype(&GetModuleHandleExW)>(GetProcAddress(nullptr, "GetModuleHandleExW")));
 
@@ -133,49 +129,39 @@ TEST(LoadLibrary, LoadsFindsExportsAndFrees)
     EXPECT_EQ(module, GetModuleHandleW(u"libqor_shell_testmodule.so"));
     EXPECT_TRUE(FreeLibrary(module));
     SetLastError(0);
-    EXPECT_EQ(nullptr, GetModuleHandleW(u"libqor_shell_testmodule.so"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(FreeLibrary(module));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetModuleHandleW(u"libqor_shell_testmodule.so"));
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, FreeLibrary(module));
 }
 
 TEST(LoadLibrary, Failures)
 {
     ScratchFolder folder;
     SetLastError(0);
-    EXPECT_EQ(nullptr, LoadLibraryW(folder.W("TRMLX.dll", true).c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
-    EXPECT_EQ(nullptr, LoadLibraryW(u"qor-no-such-library.so"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, LoadLibraryW(folder.W("TRMLX.dll", true).c_str()));
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, LoadLibraryW(u"qor-no-such-library.so"));
     WriteText(folder.Path("text.dll"), "this is no library, only text that is long enough");
-    EXPECT_EQ(nullptr, LoadLibraryW(folder.W("text.dll").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_EXE_FORMAT), GetLastError());
-    EXPECT_EQ(nullptr, LoadLibraryW(nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_BAD_EXE_FORMAT, LoadLibraryW(folder.W("text.dll").c_str()));
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, LoadLibraryW(nullptr));
 }
 
 TEST(ModuleHandleEx, ArgumentsAndUnknownAddresses)
 {
     HMODULE module = reinterpret_cast<HMODULE>(1);
     SetLastError(0);
-    EXPECT_FALSE(GetModuleHandleExW(0, nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                    nullptr, &module));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, GetModuleHandleExW(0, nullptr, nullptr));
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER,
+                      GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                         nullptr, &module));
     EXPECT_EQ(nullptr, module);
 
     // Memory of no module: the heap.
     std::unique_ptr<int> heap(new int(0));
     module = reinterpret_cast<HMODULE>(1);
-    EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(heap.get()),
-                                    &module));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                                              reinterpret_cast<LPCWSTR>(heap.get()), &module));
     EXPECT_EQ(nullptr, module);
-    EXPECT_EQ(nullptr, GetModuleHandleW(u"libqor-not-loaded.so"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
-    EXPECT_EQ(nullptr, GetProcAddress(reinterpret_cast<HMODULE>(heap.get()), "x"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetModuleHandleW(u"libqor-not-loaded.so"));
+    EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetProcAddress(reinterpret_cast<HMODULE>(heap.get()), "x"));
 }
 
 }  // namespace
@@ -204,8 +190,7 @@ TEST(SystemLibraries, NameThePlatformsModule)
     for (LPCWSTR name : {u"oleaut32.dll.dll", u"oleaut", u"comctl32.dll", u"oleaut32.so"}) {
         SCOPED_TRACE(qor::ToUtf8(name));
         SetLastError(0);
-        EXPECT_EQ(nullptr, GetModuleHandleW(name));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+        EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetModuleHandleW(name));
     }
 }
 

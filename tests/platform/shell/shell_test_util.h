@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include <winbase.h>
 #include <windef.h>
 
 #include "qor_text.h"
@@ -47,6 +48,13 @@ public:
 private:
     std::string m_path;
 };
+
+// The call fails (returns FALSE, null or 0) and sets the Win32 error.
+#define EXPECT_FAILS_WITH(error, call)                                                                                \
+    do {                                                                                                               \
+        EXPECT_FALSE(call);                                                                                            \
+        EXPECT_EQ(static_cast<DWORD>(error), GetLastError()) << #call;                                                \
+    } while (0)
 
 inline void WriteText(const std::string& path, const std::string& text)
 {
