@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #define XMD_H  // windef.h already names INT32
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "jpeg_encode.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -26,43 +27,9 @@ constexpr std::size_t kPageBytes = std::size_t(kPageW) * kPageH * 4;
 double g_memcpySeconds = 0;
 std::vector<BYTE> g_jpeg;
 
-// A page-like picture: a paper tone, a soft gradient and dark strokes, so that the JPEG has
-// the detail of a scan rather than flat colour.
 std::vector<BYTE> MakePageJpeg()
 {
-    std::vector<BYTE> rgb(std::size_t(kPageW) * kPageH * 3);
-    for (int y = 0; y < kPageH; ++y)
-        for (int x = 0; x < kPageW; ++x) {
-            BYTE* p = &rgb[(std::size_t(y) * kPageW + x) * 3];
-            const bool ink = ((x / 3) % 17 == 0 && (y / 40) % 2 == 0) || ((y % 40) < 3 && (x / 60) % 3 != 0);
-            const int base = 235 - (x + y) / 300;
-            p[0] = BYTE(ink ? 30 : base);
-            p[1] = BYTE(ink ? 30 : base - 5);
-            p[2] = BYTE(ink ? 40 : base - 15);
-        }
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = kPageW;
-    info.image_height = kPageH;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = &rgb[std::size_t(info.next_scanline) * kPageW * 3];
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<BYTE> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    return qortest::EncodeRgbJpeg(kPageW, kPageH, [](int y, BYTE* rgb) { qortest::FillPageRow(kPageW, y, rgb); });
 }
 
 // A minimal read-only stream over the encoded page.

@@ -8,7 +8,6 @@
 
 #include <benchmark/benchmark.h>
 #define XMD_H  // windef.h already names INT32
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "ScanViewPreview.h"
+#include "jpeg_encode.h"
 
 namespace {
 
@@ -29,42 +29,12 @@ constexpr std::size_t kPageBytes = std::size_t(kPageW) * kPageH * 4;
 double g_memcpySeconds = 0;
 std::filesystem::path g_folder;
 
-// A page-like picture: a paper tone, a soft gradient and dark strokes, so that the JPEG has
-// the detail of a scan rather than flat colour.
 void WritePageJpeg(const std::filesystem::path& path, int width, int height)
 {
-    std::vector<JSAMPLE> rgb(std::size_t(width) * height * 3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            JSAMPLE* p = &rgb[(std::size_t(y) * width + x) * 3];
-            const bool ink = ((x / 3) % 17 == 0 && (y / 40) % 2 == 0) || ((y % 40) < 3 && (x / 60) % 3 != 0);
-            const int base = 235 - (x + y) / 300;
-            p[0] = JSAMPLE(ink ? 30 : base);
-            p[1] = JSAMPLE(ink ? 30 : base - 5);
-            p[2] = JSAMPLE(ink ? 40 : base - 15);
-        }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
+    const auto bytes =
+        qortest::EncodeRgbJpeg(width, height, [width](int y, std::uint8_t* rgb) { qortest::FillPageRow(width, y, rgb); });
+    if (!qortest::WriteBytes(path.string(), bytes))
         std::abort();
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = &rgb[std::size_t(info.next_scanline) * width * 3];
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
 }
 
 std::u16string Wide(const std::filesystem::path& path) { return path.u16string(); }

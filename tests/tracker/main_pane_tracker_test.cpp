@@ -177,15 +177,47 @@ TEST_F(MainPaneTrackerTest, CursorFollowsThePartUnderThePointer)
 
 // --- Dragging a frame over a 200 x 150 image shown at two view pixels per image pixel
 
+// The view paints itself, so paints are counted by a procedure installed above it.
+class PaintCounter {
+public:
+    explicit PaintCounter(HWND hwnd) : m_hwnd(hwnd)
+    {
+        s_pCounter = this;
+        m_pfnPrevious = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PaintCounter::WindowProc)));
+    }
+    ~PaintCounter()
+    {
+        SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnPrevious));
+        s_pCounter = nullptr;
+    }
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+
+    int paints = 0;
+    int erases = 0;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        PaintCounter* self = s_pCounter;
+        self->paints += message == WM_PAINT;
+        self->erases += message == WM_ERASEBKGND;
+        return CallWindowProcW(self->m_pfnPrevious, hwnd, message, wParam, lParam);
+    }
+
+    static inline PaintCounter* s_pCounter = nullptr;
+    HWND m_hwnd;
+    WNDPROC m_pfnPrevious;
+};
+
 class MainPaneDrag : public MainPaneTrackerTest {
 protected:
-    MainPaneDrag() : pane(500, 400), tracker(39, 19, 121, 101, &pane.view)
+    MainPaneDrag() : pane(500, 400), tracker(39, 19, 121, 101, &pane.view), counter(pane.window)
     {
         pane.SetMapping(0, 0.5);
         pane.view.m_pPreviewImage = std::make_unique<Gdiplus::Bitmap>(200, 150);
         pane.window.onMessage = [this](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
-            if (message == WM_PAINT)
-                ++paints;
             if (message != WM_LBUTTONDOWN)
                 return false;
             tracked = tracker.Track(pane.window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), TRUE, nullptr);
@@ -196,8 +228,8 @@ protected:
 
     ViewWindow pane;
     CMainPaneTracker tracker;  // the frame of image pixels {20, 10, 60, 50}
+    PaintCounter counter;
     BOOL tracked = -1;
-    int paints = 0;
 };
 
 TEST_F(MainPaneDrag, LeftEdgeDraggedOutsideSnapsToColumnZero)
@@ -209,7 +241,7 @@ TEST_F(MainPaneDrag, LeftEdgeDraggedOutsideSnapsToColumnZero)
     Pump();
     EXPECT_TRUE(tracked);
     EXPECT_EQ((RECT{1, 19, 121, 101}), tracker.rect);
-    EXPECT_GE(paints, 1);  // the view repainted to show the frame moving
+    EXPECT_GE(counter.paints, 1);  // the view repainted to show the frame moving
 }
 
 TEST_F(MainPaneDrag, EdgesSnapToWholeImagePixels)
@@ -253,17 +285,11 @@ TEST_F(MainPaneDrag, FrameWithTheGlyphStopsAt17Pixels)
 
 TEST_F(MainPaneDrag, FeedbackRepaintsTheViewWithoutErasing)
 {
-    int erases = 0;
-    auto previous = pane.window.onMessage;
-    pane.window.onMessage = [&erases, previous](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-        if (message == WM_ERASEBKGND)
-            ++erases;
-        return previous(message, wParam, lParam, result);
-    };
-    paints = 0;
+    Pump();
+    counter.paints = counter.erases = 0;
     tracker.DrawDragFeedback(nullptr, nullptr, nullptr, nullptr);  // its arguments are ignored
-    EXPECT_EQ(1, paints);  // at once, not when the queue is next read
-    EXPECT_EQ(0, erases);
+    EXPECT_EQ(1, counter.paints);  // at once, not when the queue is next read
+    EXPECT_EQ(0, counter.erases);
 }
 
 TEST_F(MainPaneDrag, WithoutAnImageTheLimitsAreZero)

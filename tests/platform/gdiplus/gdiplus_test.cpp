@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "jpeg_encode.h"
+
 namespace {
 [[maybe_unused]] ::testing::Environment* const g_environment =
     ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
@@ -88,38 +90,15 @@ std::vector<BYTE> EncodePng(int width, int height, const std::vector<ARGB>& pixe
 
 std::vector<BYTE> EncodeJpeg(int width, int height, const std::vector<ARGB>& pixels, int quality)
 {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    for (int c = 0; c < info.num_components; ++c)  // no chroma subsampling: colours stay put
-        info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
-    jpeg_start_compress(&info, TRUE);
-    std::vector<BYTE> row(std::size_t(width) * 3);
-    while (info.next_scanline < info.image_height) {
+    const auto fill = [&](int y, BYTE* rgb) {
         for (int x = 0; x < width; ++x) {
-            const ARGB c = pixels[std::size_t(info.next_scanline * JDIMENSION(width) + JDIMENSION(x))];
-            row[std::size_t(3 * x)] = BYTE(c >> 16);
-            row[std::size_t(3 * x + 1)] = BYTE(c >> 8);
-            row[std::size_t(3 * x + 2)] = BYTE(c);
+            const ARGB c = pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+            rgb[std::size_t(3 * x)] = BYTE(c >> 16);
+            rgb[std::size_t(3 * x + 1)] = BYTE(c >> 8);
+            rgb[std::size_t(3 * x + 2)] = BYTE(c);
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<BYTE> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    };
+    return qortest::EncodeRgbJpeg(width, height, fill, {quality, true});
 }
 
 std::vector<BYTE> EncodeGrayPng(int width, int height, const std::vector<BYTE>& samples)
