@@ -9,9 +9,25 @@ namespace Gdiplus {
 
 class Graphics;
 
+// Every wrapper keeps the status of its last failing call until GetLastStatus reads it.
+class StatusHolder {
+public:
+    Status GetLastStatus() const
+    {
+        const Status status = lastResult;
+        lastResult = Ok;
+        return status;
+    }
+
+protected:
+    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
+
+    mutable Status lastResult = Ok;
+};
+
 // ---- Matrix ------------------------------------------------------------------------------
 
-class Matrix {
+class Matrix : public StatusHolder {
 public:
     Matrix() { lastResult = DllExports::GdipCreateMatrix(&nativeMatrix); }
     Matrix(REAL m11, REAL m12, REAL m21, REAL m22, REAL dx, REAL dy)
@@ -83,25 +99,17 @@ public:
         SetStatus(DllExports::GdipIsMatrixEqual(nativeMatrix, matrix ? matrix->nativeMatrix : nullptr, &result));
         return result;
     }
-    Status GetLastStatus() const
-    {
-        const Status status = lastResult;
-        lastResult = Ok;
-        return status;
-    }
 
 private:
     friend class Graphics;
-    explicit Matrix(GpMatrix* native) : nativeMatrix(native), lastResult(Ok) {}
-    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
+    explicit Matrix(GpMatrix* native) : nativeMatrix(native) {}
 
     GpMatrix* nativeMatrix = nullptr;
-    mutable Status lastResult = Ok;
 };
 
 // ---- Region ------------------------------------------------------------------------------
 
-class Region {
+class Region : public StatusHolder {
 public:
     Region() { lastResult = DllExports::GdipCreateRegion(&nativeRegion); }
     explicit Region(const RectF& rect) { lastResult = DllExports::GdipCreateRegionRect(&rect, &nativeRegion); }
@@ -137,17 +145,10 @@ public:
     BOOL IsVisible(INT x, INT y, const Graphics* g = nullptr) const { return IsVisible(REAL(x), REAL(y), g); }
     BOOL IsEmpty(const Graphics* g) const;
     Status GetBounds(RectF* rect, const Graphics* g) const;
-    Status GetLastStatus() const
-    {
-        const Status status = lastResult;
-        lastResult = Ok;
-        return status;
-    }
 
 private:
     friend class Graphics;
-    explicit Region(GpRegion* native) : nativeRegion(native), lastResult(Ok) {}
-    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
+    explicit Region(GpRegion* native) : nativeRegion(native) {}
     Status CombineI(const Rect& rect, CombineMode mode)
     {
         return SetStatus(DllExports::GdipCombineRegionRectI(nativeRegion, &rect, mode));
@@ -162,30 +163,21 @@ private:
     }
 
     GpRegion* nativeRegion = nullptr;
-    mutable Status lastResult = Ok;
 };
 
 // ---- Brushes and pens ----------------------------------------------------------------------
 
-class Brush {
+class Brush : public StatusHolder {
 public:
     virtual ~Brush() { DllExports::GdipDeleteBrush(nativeBrush); }
     Brush(const Brush&) = delete;
     Brush& operator=(const Brush&) = delete;
-    Status GetLastStatus() const
-    {
-        const Status status = lastResult;
-        lastResult = Ok;
-        return status;
-    }
 
 protected:
     Brush() = default;
-    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
 
     friend class Graphics;
     GpBrush* nativeBrush = nullptr;
-    mutable Status lastResult = Ok;
 };
 
 class SolidBrush : public Brush {
@@ -211,7 +203,7 @@ public:
     }
 };
 
-class Pen {
+class Pen : public StatusHolder {
 public:
     Pen(const Color& color, REAL width = 1.0f)
     {
@@ -254,24 +246,16 @@ public:
         color->SetValue(argb);
         return status;
     }
-    Status GetLastStatus() const
-    {
-        const Status status = lastResult;
-        lastResult = Ok;
-        return status;
-    }
 
 private:
     friend class Graphics;
-    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
 
     GpPen* nativePen = nullptr;
-    mutable Status lastResult = Ok;
 };
 
 // ---- Image attributes ------------------------------------------------------------------------
 
-class ImageAttributes {
+class ImageAttributes : public StatusHolder {
 public:
     ImageAttributes() { lastResult = DllExports::GdipCreateImageAttributes(&nativeImageAttr); }
     ~ImageAttributes() { DllExports::GdipDisposeImageAttributes(nativeImageAttr); }
@@ -297,24 +281,16 @@ public:
     {
         return SetStatus(DllExports::GdipSetImageAttributesThreshold(nativeImageAttr, type, FALSE, 0.0f));
     }
-    Status GetLastStatus() const
-    {
-        const Status status = lastResult;
-        lastResult = Ok;
-        return status;
-    }
 
 private:
     friend class Graphics;
-    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
 
     GpImageAttributes* nativeImageAttr = nullptr;
-    mutable Status lastResult = Ok;
 };
 
 // ---- Images and bitmaps -----------------------------------------------------------------------
 
-class Image {
+class Image : public StatusHolder {
 public:
     virtual ~Image() { DllExports::GdipDisposeImage(nativeImage); }
     Image(const Image&) = delete;
@@ -370,21 +346,13 @@ public:
         SetStatus(DllExports::GdipCloneImage(nativeImage, &clone));
         return new Image(clone, lastResult);
     }
-    Status GetLastStatus() const
-    {
-        const Status status = lastResult;
-        lastResult = Ok;
-        return status;
-    }
 
 protected:
     Image() = default;
-    Image(GpImage* native, Status status) : nativeImage(native), lastResult(status) {}
-    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
+    Image(GpImage* native, Status status) : nativeImage(native) { lastResult = status; }
 
     friend class Graphics;
     GpImage* nativeImage = nullptr;
-    mutable Status lastResult = Ok;
 };
 
 class Bitmap : public Image {
@@ -481,7 +449,7 @@ inline Image* Image::FromStream(IStream* stream, BOOL useEmbeddedColorManagement
 
 // ---- Graphics ----------------------------------------------------------------------------------
 
-class Graphics {
+class Graphics : public StatusHolder {
 public:
     explicit Graphics(HDC hdc) { lastResult = DllExports::GdipCreateFromHDC(hdc, &nativeGraphics); }
     explicit Graphics(Image* image)
@@ -641,20 +609,12 @@ public:
             srcUnit, attributes ? attributes->nativeImageAttr : nullptr, callback, callbackData));
     }
 
-    Status GetLastStatus() const
-    {
-        const Status status = lastResult;
-        lastResult = Ok;
-        return status;
-    }
 
 private:
     friend class Region;
     static GpImage* NativeOf(Image* image) { return image ? image->nativeImage : nullptr; }
-    Status SetStatus(Status status) const { return status == Ok ? status : (lastResult = status); }
 
     GpGraphics* nativeGraphics = nullptr;
-    mutable Status lastResult = Ok;
 };
 
 inline BOOL Region::IsVisible(REAL x, REAL y, const Graphics* g) const
