@@ -301,16 +301,27 @@ COLORREF WINAPI GetTextColor(HDC hdc)
     return dc ? dc->state.textColor : CLR_INVALID;
 }
 
-int WINAPI SetBkMode(HDC hdc, int mode)
+namespace {
+
+// Sets one of the DC's mode values, which must lie in [lowest, highest]; returns the previous
+// value, or 0 with ERROR_INVALID_PARAMETER.
+int SetDcMode(HDC hdc, int DcState::*mode, int value, int lowest, int highest)
 {
     auto dc = LookupDc(hdc);
     if (!dc)
         return 0;
-    if (mode != TRANSPARENT && mode != OPAQUE) {
+    if (value < lowest || value > highest) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    return std::exchange(dc->state.bkMode, mode);
+    return std::exchange(dc->state.*mode, value);
+}
+
+}  // namespace
+
+int WINAPI SetBkMode(HDC hdc, int mode)
+{
+    return SetDcMode(hdc, &DcState::bkMode, mode, TRANSPARENT, OPAQUE);
 }
 
 int WINAPI GetBkMode(HDC hdc)
@@ -321,14 +332,7 @@ int WINAPI GetBkMode(HDC hdc)
 
 int WINAPI SetROP2(HDC hdc, int rop2)
 {
-    auto dc = LookupDc(hdc);
-    if (!dc)
-        return 0;
-    if (rop2 < R2_BLACK || rop2 > R2_WHITE) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    return std::exchange(dc->state.rop2, rop2);
+    return SetDcMode(hdc, &DcState::rop2, rop2, R2_BLACK, R2_WHITE);
 }
 
 int WINAPI GetROP2(HDC hdc)
@@ -339,14 +343,7 @@ int WINAPI GetROP2(HDC hdc)
 
 int WINAPI SetStretchBltMode(HDC hdc, int mode)
 {
-    auto dc = LookupDc(hdc);
-    if (!dc)
-        return 0;
-    if (mode < BLACKONWHITE || mode > HALFTONE) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    return std::exchange(dc->state.stretchMode, mode);
+    return SetDcMode(hdc, &DcState::stretchMode, mode, BLACKONWHITE, HALFTONE);
 }
 
 int WINAPI GetStretchBltMode(HDC hdc)
