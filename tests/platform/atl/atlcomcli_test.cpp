@@ -2,6 +2,8 @@
 // CComVariant values. Leaks show up in the sanitizer build.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "atl_test_objects.h"
 
 namespace {
@@ -53,6 +55,26 @@ TEST_F(AtlComPtr, HoldsOneReferenceThroughCopyMoveAssignmentAndRelease)
         EXPECT_EQ(nullptr, spMoved.p);
         EXPECT_EQ(2u, Count());
         EXPECT_EQ(1, sp->Foo());
+    }
+    EXPECT_EQ(1u, Count());
+}
+
+// Move assignment used to compare `this` with `&lp`, which calls CComPtr's own operator&
+// (an out-parameter accessor) and failed to compile as soon as it was used, e.g. by a vector
+// erasing an element.
+TEST_F(AtlComPtr, MoveAssignmentServesContainers)
+{
+    {
+        std::vector<CComPtr<IAtlTestFoo>> list(3, CComPtr<IAtlTestFoo>(m_pFoo));
+        EXPECT_EQ(4u, Count());
+        list.erase(list.begin());  // moves the later entries down
+        EXPECT_EQ(3u, Count());
+        CComPtr<IAtlTestFoo> sp(m_pFoo);
+        list[0] = std::move(sp);
+        EXPECT_EQ(nullptr, sp.p);
+        EXPECT_EQ(3u, Count());
+        list[1] = std::move(list[1]);  // self-move keeps the reference
+        EXPECT_EQ(3u, Count());
     }
     EXPECT_EQ(1u, Count());
 }
