@@ -168,8 +168,15 @@ void CScanViewPreview::MapFramesForOrientation(bool bMirrorV, bool bMirrorH, int
 // the next scroll request.
 void CScanViewPreview::UpdateScrollBars()
 {
-    if (m_hWnd == nullptr || !::IsWindow(m_hWnd))
+    if (m_hWnd == nullptr || !::IsWindow(m_hWnd) || m_bUpdatingScrollBars)
         return;
+    m_bUpdatingScrollBars = true;
+    SetScrollBars();
+    m_bUpdatingScrollBars = false;
+}
+
+void CScanViewPreview::SetScrollBars()
+{
     const int cxVScroll = ::GetSystemMetrics(SM_CXVSCROLL);
     const int cyHScroll = ::GetSystemMetrics(SM_CYHSCROLL);
 

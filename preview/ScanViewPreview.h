@@ -294,6 +294,11 @@ private:
     void LayoutFitBoxes(bool& bMirrorV, bool& bMirrorH, int& nAngle, RECT& rcWindow);
     // The sample's stretch factors: window height/width in landscape layout, else 1.0.
     void UpdateAspectFactors(int nAngle, const RECT& rcWindow);
+    // Showing or hiding a bar resizes the client area, whose WM_SIZE lays the page out
+    // again; that nested layout leaves the bars to the update that is running, or a page
+    // that needs a bar only while it is hidden would toggle it until the stack ran out.
+    bool m_bUpdatingScrollBars = false;
+    void SetScrollBars();
     // One scroll bar for the range 0..nMax (image pixels), the thumb kept where it was.
     void SetScrollBar(int nBar, int nOldRange, int nOldPos, UINT nOldPage, int nMax, int nPage);
     // Page units to image pixels for every frame: for the angle alone, then with the mirrors.

@@ -1,0 +1,4 @@
+// The module's one class.
+#include "../control/QORScan.h"
+
+OBJECT_ENTRY_AUTO(CLSID_QORScan, CQORScan)
