@@ -20,13 +20,17 @@
 
 #include "ScanViewPreview.h"
 #include "jpeg_encode.h"
+#include "memcpy_baseline.h"
 
 namespace {
+
+using qorbench::g_memcpySeconds;
+using qorbench::MeasureMemcpySeconds;
+using qorbench::ReportRatio;
 
 constexpr int kPageW = 2550, kPageH = 3300;
 constexpr int kPartialRows = 100;
 constexpr std::size_t kPageBytes = std::size_t(kPageW) * kPageH * 4;
-double g_memcpySeconds = 0;
 std::filesystem::path g_folder;
 
 void WritePageJpeg(const std::filesystem::path& path, int width, int height)
@@ -39,11 +43,6 @@ void WritePageJpeg(const std::filesystem::path& path, int width, int height)
 
 std::u16string Wide(const std::filesystem::path& path) { return path.u16string(); }
 
-void ReportRatio(benchmark::State& state)
-{
-    state.counters["x_memcpy"] = benchmark::Counter(
-        g_memcpySeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
 
 // A view without a window, on a letter page, as the control is before it gets its site.
 void PrepareView(CScanViewPreview& view)
@@ -112,18 +111,6 @@ void BM_LoadPartialPreview(benchmark::State& state)
     ReportRatio(state);
 }
 
-double MeasureMemcpySeconds()
-{
-    std::vector<BYTE> src(kPageBytes, 1), dst(kPageBytes, 2);
-    double best = 1e9;
-    for (int i = 0; i < 20; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        std::memcpy(dst.data(), src.data(), kPageBytes);
-        benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
 
 }  // namespace
 
@@ -141,7 +128,7 @@ int main(int argc, char** argv)
     setenv("TMPDIR", pattern, 1);  // the scan temp folders of BeginScanCanvas go here too
     WritePageJpeg(g_folder / "qor_org_preview.jpg", kPageW, kPageH);
     WritePageJpeg(g_folder / "partial.jpg", kPageW, kPartialRows);
-    g_memcpySeconds = MeasureMemcpySeconds();
+    MeasureMemcpySeconds(kPageBytes);
     std::printf("memcpy of %zu bytes: %.2f ms (best of 20)\n", kPageBytes, g_memcpySeconds * 1e3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
