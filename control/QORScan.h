@@ -19,6 +19,9 @@
 
 #include "ScanViewPreview.h"
 
+// "GetCrop for QOR", registered when the module loads (with the suite's other names).
+extern UINT g_uMsgGetCrop;
+
 class CQORScan : public ATL::CComObjectRootEx<ATL::CComSingleThreadModel>,
                  public ATL::CComCoClass<CQORScan, &CLSID_QORScan>,
                  public CScanViewPreview,
@@ -52,6 +55,7 @@ public:
         MESSAGE_HANDLER(WM_COMMAND, OnCommand)
         MESSAGE_HANDLER(WM_HSCROLL, OnScroll)
         MESSAGE_HANDLER(WM_VSCROLL, OnScroll)
+        MESSAGE_HANDLER(g_uMsgGetCrop, OnGetCrop)
         CHAIN_MSG_MAP(CScanViewPreview)
     END_MSG_MAP()
 
@@ -62,6 +66,8 @@ public:
     LRESULT OnCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     // A thumb drag puts its position on the bar, where the view's scrolling takes it from.
     LRESULT OnScroll(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // The automatic crop the user asked for, run once a preview has arrived.
+    LRESULT OnGetCrop(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     // --- IPersist / IPersistPropertyBag
     STDMETHOD(GetClassID)(CLSID* pClassID) override;
@@ -118,7 +124,9 @@ private:
     void ClearBagKeys(IPropertyBag* pBag);
     void TakePageGeometry();
     void TakeFrames();
-    void ApplyCropAsPage();
+    void ApplyCropAsPage(bool bForce = false);
+    // Whether a key of the bag asks for the automatic crop.
+    bool IsAutoCropRequested(LPCOLESTR pszKey);
     // Shows the sample page again when it is shown on a known page.
     void ReloadPreview();
     // Attaching step: subclasses the site's window; false when the site has no usable window.
@@ -132,4 +140,67 @@ private:
     void RemoveAllSinks();
     // Notify(GUID_ScanSource, pszName, pVar) on every sink answering IQORNotify.
     void NotifySinks(LPCOLESTR pszName, VARIANT* pVar);
+    // NotifyWindow(the window, 1, 0) on every sink answering IQORNotify: a scan has ended.
+    void NotifySinksScanEnded();
+
+    // --- Engine notifications
+    // One call of Notify: the host bag, held for the call (a nested Load may let go of
+    // m_spPropertyBag), and what the handler leaves to the common tail: a new layout, or the
+    // preview rebuilt. Held per call, since a write into the bag may bring a nested Notify.
+    struct NotifyCall {
+        IPropertyBag* pBag = nullptr;
+        bool bGeometryChanged = false;
+        bool bReload = false;
+    };
+    typedef void (CQORScan::*NotifyHandler)(const VARIANT& var, NotifyCall& call);
+    void OnScanType(const VARIANT& var, NotifyCall& call);
+    void OnScanSize(const VARIANT& var, NotifyCall& call);
+    void OnScanCrop(const VARIANT& var, NotifyCall& call);
+    void OnScanPos(const VARIANT& var, NotifyCall& call);
+    void OnScanIgnored(const VARIANT& var, NotifyCall& call);
+    void OnScanProc(const VARIANT& var, NotifyCall& call);
+    void OnScanTempPre(const VARIANT& var, NotifyCall& call);
+    void OnScanError(const VARIANT& var, NotifyCall& call);
+    void OnScanBusy(const VARIANT& var, NotifyCall& call);
+    // The tail of every accepted notification: the preview or the layout, zoom, bars, trackers.
+    void FinishNotification(const NotifyCall& call);
+    // "scan.proc" with several frames: the frames from the host's arrays and their bounding
+    // box as the crop; arrays that give no frame change nothing.
+    void TakeAutoCropFrames(IPropertyBag* pBag);
+    // The final preview "prev_100.jpg" of a scan at pszPath.
+    void TakeFinalPreview(IPropertyBag* pBag, LPCWSTR pszPath, bool bPreviewScan);
+    // Whether the running scan is a preview scan ("scan.preview" low word non-zero).
+    static bool IsPreviewScan(IPropertyBag* pBag);
+    void RestoreSavedGeometry();
+    void UpdateFramesVisible(bool bVisible);
+    // Writes "scan.temp.pre"; a host that echoes the write back as a notification is not
+    // heard (m_bWritingPreviewPath), so the echo can neither recurse nor touch the files.
+    void WritePreviewPath(IPropertyBag* pBag, LPCOLESTR pszPath);
+    bool m_bWritingPreviewPath = false;
+
+    // --- Commands
+    // The OLECMDF_* bits QueryStatus reports for a command id.
+    DWORD CommandState(ULONG nCmdID);
+    // "scan.init" and "scan.busy" of the host bag as VARIANT_TRUE; false without a bag.
+    bool IsBagFlagSet(LPCOLESTR pszKey);
+    bool IsEngineInitialised();
+    bool IsEngineBusy();
+    // Exec of the same command on the host bag's IOleCommandTarget; a failure without one.
+    HRESULT PassCommandOn(DWORD nCmdID, DWORD nCmdexecopt, VARIANT* pvaIn, VARIANT* pvaOut);
+    // Preview (bPreview) or scan: the host's engine starts, then the view waits for its rows.
+    void StartScan(bool bPreview, DWORD nCmdexecopt, VARIANT* pvaIn, VARIANT* pvaOut);
+    void PrepareForScanData(bool bPreview);
+    // RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW while the window exists (notifications too).
+    void RedrawNow();
+    // Zoom step nStep when it is one (0 to 5), then the scale, scroll bars and trackers.
+    void SetZoomStep(int nStep);
+    void RequestAutoCrop(bool bMulti);
+    void ResetOrientation();
+    void ShowPaperWarning();
+    // The "boot." keys of pBag into HKEY_CURRENT_USER\SOFTWARE\Velmora\Scrivane\Boot.
+    static void SaveBootSettings(IPropertyBag* pBag);
+    // A message through the host's message object ("DoMessage", whose by-reference answer
+    // lands in *pnResult), else MessageBoxW captioned with the product name. Returns the
+    // object's or the box's answer.
+    static int ShowHostMessage(HWND hWnd, LPCWSTR pszText, UINT uType, int* pnResult);
 };

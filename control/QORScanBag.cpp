@@ -4,66 +4,7 @@
 #include <vector>
 
 #include "QORScan.h"
-
-namespace {
-
-// A key's value read from the bag; empty (VT_EMPTY) when the read fails.
-struct BagValue {
-    BagValue(IPropertyBag* pBag, LPCOLESTR pszName)
-    {
-        ::VariantInit(&var);
-        bRead = SUCCEEDED(pBag->Read(pszName, &var, nullptr));
-    }
-    ~BagValue() { ::VariantClear(&var); }
-    BagValue(const BagValue&) = delete;
-    BagValue& operator=(const BagValue&) = delete;
-
-    // The value as a 32-bit integer of type vt (VT_I4, or VT_UI4 for pairs), whatever integer
-    // type the host stored; the bits come back in dwValue.
-    bool AsInteger(VARTYPE vt, DWORD& dwValue) const
-    {
-        VARIANT varInt;
-        ::VariantInit(&varInt);
-        if (!bRead || FAILED(::VariantChangeType(&varInt, &var, 0, vt)))
-            return false;
-        dwValue = varInt.ulVal;
-        return true;
-    }
-
-    VARIANT var;
-    bool bRead;
-};
-
-float AspectOf(const RECT& rc)
-{
-    if (::IsRectEmpty(&rc))
-        return 1.0f;
-    return static_cast<float>(rc.bottom - rc.top) / static_cast<float>(rc.right - rc.left);
-}
-
-// The pairs of a frame array, or nothing when the value is not a one-dimensional VT_UI4
-// array starting at 0.
-bool PairArray(const VARIANT& var, std::vector<DWORD>& pairs)
-{
-    if (var.vt != (VT_ARRAY | VT_UI4) || var.parray == nullptr || ::SafeArrayGetDim(var.parray) != 1)
-        return false;
-    VARTYPE vt = VT_EMPTY;
-    LONG lLower = 0, lUpper = -1;
-    if (FAILED(::SafeArrayGetVartype(var.parray, &vt)) || vt != VT_UI4 ||
-        FAILED(::SafeArrayGetLBound(var.parray, 1, &lLower)) || lLower != 0 ||
-        FAILED(::SafeArrayGetUBound(var.parray, 1, &lUpper)))
-        return false;
-    pairs.clear();
-    for (LONG i = 0; i <= lUpper; ++i) {
-        DWORD dwPair = 0;
-        if (FAILED(::SafeArrayGetElement(var.parray, &i, &dwPair)))
-            return false;
-        pairs.push_back(dwPair);
-    }
-    return true;
-}
-
-}  // namespace
+#include "QORScanBagValue.h"
 
 // --- IPersistPropertyBag
 
@@ -251,9 +192,10 @@ void CQORScan::TakeFrames()
 
 // With the presentation style 0, a portrait crop of a landscape page (or any crop while
 // partial previews are shown) becomes the page itself; the page is kept to be put back.
-void CQORScan::ApplyCropAsPage()
+// bForce lifts the style condition (a final scan under another style).
+void CQORScan::ApplyCropAsPage(bool bForce)
 {
-    if (m_dwBaseStyle != 0 || !::IsRectEmpty(&m_rcPageSaved) || m_bSampleShown)
+    if ((m_dwBaseStyle != 0 && !bForce) || !::IsRectEmpty(&m_rcPageSaved) || m_bSampleShown)
         return;
     const LONG cxCrop = m_rcCrop.right - m_rcCrop.left;
     const LONG cyCrop = m_rcCrop.bottom - m_rcCrop.top;

@@ -53,20 +53,6 @@ STDMETHODIMP CQORScan::InitNew()
     return E_NOTIMPL;
 }
 
-// --- IOleCommandTarget: the commands are not built yet.
-
-STDMETHODIMP CQORScan::QueryStatus(const GUID* /*pguidCmdGroup*/, ULONG /*cCmds*/, OLECMD /*prgCmds*/[],
-                                   OLECMDTEXT* /*pCmdText*/)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CQORScan::Exec(const GUID* /*pguidCmdGroup*/, DWORD /*nCmdID*/, DWORD /*nCmdexecopt*/,
-                            VARIANT* /*pvaIn*/, VARIANT* /*pvaOut*/)
-{
-    return E_NOTIMPL;
-}
-
 // --- IOleWindow
 
 STDMETHODIMP CQORScan::GetWindow(HWND* phwnd)
@@ -78,22 +64,6 @@ STDMETHODIMP CQORScan::GetWindow(HWND* phwnd)
 }
 
 STDMETHODIMP CQORScan::ContextSensitiveHelp(BOOL /*fEnterMode*/)
-{
-    return E_NOTIMPL;
-}
-
-// --- IQORNotify
-
-// Events of another source are not the engine's and are ignored; the engine's own events
-// are not handled yet.
-STDMETHODIMP CQORScan::Notify(GUID guidSource, BSTR /*bstrName*/, VARIANT* /*pVar*/)
-{
-    if (!IsEqualGUID(guidSource, GUID_ScanSource))
-        return S_OK;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CQORScan::NotifyWindow(HWND /*hWnd*/, LONG /*nCode*/, LONG /*nParam*/)
 {
     return E_NOTIMPL;
 }

@@ -116,3 +116,15 @@ void CQORScan::NotifySinks(LPCOLESTR pszName, VARIANT* pVar)
     }
     ::SysFreeString(bstrName);
 }
+
+void CQORScan::NotifySinksScanEnded()
+{
+    const int nStart = m_mapSinks.nCount;
+    for (int i = 0; i < nStart && i < m_mapSinks.nCount; ++i) {
+        IQORNotify* pNotify = nullptr;
+        if (FAILED(m_mapSinks.ppSinks[i]->QueryInterface(IID_IQORNotify, reinterpret_cast<void**>(&pNotify))))
+            continue;
+        pNotify->NotifyWindow(m_hWnd, 1, 0);
+        pNotify->Release();
+    }
+}

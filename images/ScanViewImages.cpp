@@ -171,6 +171,7 @@ void CScanViewPreview::ResetScanCanvas()
         const int cyImage = static_cast<int>(m_pLiveBackground->GetHeight());
         m_pLivePage = NewCanvas(cxImage, cyImage);
         ComposeCanvas(m_pLivePage.get(), m_pLiveBackground.get(), cxImage, cyImage, false);
+        InvalidatePicture();
     }
     if (m_hWnd != nullptr)
         Invalidate(TRUE);
@@ -201,6 +202,7 @@ bool CScanViewPreview::LoadPartialPreview(LPCWSTR pszPath)
     m_pLivePage.reset();
     m_pLivePage = NewCanvas(cxImage, cyImage);
     ComposeCanvas(m_pLivePage.get(), m_pPartialImage.get(), cxImage, cyImage, false);
+    InvalidatePicture();
 
     UpdateUnitsPerPixel();
     return true;
@@ -251,6 +253,7 @@ bool CScanViewPreview::SetPreviewImage(LPCWSTR pszPath)
         if (m_fPageAspect != 1.0f)
             cyImage = std::max(static_cast<int>(static_cast<float>(cxImage) * m_fPageAspect), cyPicture);
         m_pPreviewImage = NewCanvas(cxImage, cyImage);
+        InvalidatePicture();
         if (ComposeCanvas(m_pPreviewImage.get(), pPicture.get(), cxImage, cyImage, m_dwBaseStyle != 0)) {
             m_pPreviewSource = CloneWhole(*m_pPreviewImage);
             if (IsRectEmpty(&m_rcImage))

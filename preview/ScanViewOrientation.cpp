@@ -197,6 +197,7 @@ void CScanViewPreview::ApplyOrientation()
             m_pPreviewImage->RotateFlip(Gdiplus::Rotate180FlipNone);
         else if (nAngle != 0)
             m_pPreviewImage->RotateFlip(Gdiplus::Rotate270FlipNone);
+        InvalidatePicture();
 
         // The sample's stretch factors follow the window's proportions in landscape layout.
         UpdateAspectFactors(nAngle, WindowScreenRect());

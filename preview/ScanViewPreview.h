@@ -27,6 +27,8 @@
 #include <vector>
 
 #include "MainPaneTracker.h"
+#include "PaintBuffer.h"
+#include "PreviewPicture.h"
 #include "QORWait.h"
 
 // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, no extended style.
@@ -51,8 +53,6 @@ public:
     CScanViewPreview(const CScanViewPreview&) = delete;
     CScanViewPreview& operator=(const CScanViewPreview&) = delete;
 
-    // Mouse editing of the frames (WM_LBUTTONDOWN, WM_SETCURSOR) is not built yet; until
-    // then those messages go on to the default procedure.
     BEGIN_MSG_MAP(CScanViewPreview)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
         MESSAGE_HANDLER(WM_SIZE, OnSize)
@@ -62,6 +62,8 @@ public:
         MESSAGE_HANDLER(WM_HSCROLL, OnScroll)
         MESSAGE_HANDLER(WM_VSCROLL, OnScroll)
         MESSAGE_HANDLER(WM_DESTROY, OnNoDefault)
+        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+        MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
         CHAIN_MSG_MAP(CQORWait<CScanViewPreview>)
         CHAIN_MSG_MAP(CScanViewPreviewScrollBase)
     END_MSG_MAP()
@@ -158,9 +160,36 @@ public:
     // Rebuilds the displayed bitmap from m_pPreviewSource in the current orientation.
     void ApplyOrientation();
 
-    // --- Painting (the framework's overridable)
-    // Minimal form: fills the client area with the background grey.
+    // --- Mouse editing
+    // Moves or resizes the frame under the press, deletes it through its close glyph, or
+    // drags out a new frame on empty paper; the button-up of a drag is taken by the
+    // tracking loop, so WM_LBUTTONUP itself has nothing left to do (OnNoDefault).
+    LRESULT OnLButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // The cursor of the frame part under the pointer, the cross on bare paper.
+    LRESULT OnSetCursor(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // Every frame's image rectangle again from its tracker at the same index.
+    void SyncFrameImages();
+    // An edit runs inside OnLButtonDown; a press dispatched by its own tracking loop must
+    // not start another one on the same lists.
+    bool m_bEditing = false;
+
+    // --- Painting
+    // The framework's overridable: the live paint while partial previews are shown, else the
+    // normal paint. Both compose off screen and copy to hdc in one block transfer.
     void DoPaint(HDC hdc);
+    // The preview (or sample) with grey surroundings, the wash outside the frames and the
+    // frames on top; plain grey straight into hdc when there is no picture.
+    void DrawPreview(HDC hdc);
+    // The live page of a running scan, its received rows over grey; nothing without canvases.
+    void DrawLive(HDC hdc);
+    // The first off-screen buffer for rcClient (view coordinates), kept while the client size
+    // stays, and the colour transform of m_nColorMode set on attributes. Null on failure.
+    HDC PrepareBuffer(const RECT& rcClient, Gdiplus::ImageAttributes& attributes);
+    // The pixels of the displayed or live image changed: the kept scaled picture is stale.
+    void InvalidatePicture();
+    CPaintBuffer m_bufferPaint;   // the first buffer: the picture, the grey, the wash
+    CPaintBuffer m_bufferFrames;  // the second buffer: a copy of the first with the frames
+    CPreviewPicture m_picture;    // the image scaled and recoloured, kept between paints
 
     // --- Image store
     // The sample pages, the live canvases of a scan, the oriented preview and the files

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libcairo2-dev libpixman-1-dev libjpeg62-turbo-dev libpng-dev
+  libsane-dev libsane1 libleptonica-dev
 )
 
 missing=()

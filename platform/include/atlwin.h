@@ -110,8 +110,8 @@ public:
     BOOL GetWindowRect(LPRECT lpRect) const noexcept { return ::GetWindowRect(m_hWnd, lpRect); }
     BOOL ClientToScreen(LPPOINT lpPoint) const noexcept { return ::ClientToScreen(m_hWnd, lpPoint); }
     BOOL ScreenToClient(LPPOINT lpPoint) const noexcept { return ::ScreenToClient(m_hWnd, lpPoint); }
-    BOOL ClientToScreen(LPRECT lpRect) const noexcept { return MapRect(nullptr, m_hWnd, lpRect); }
-    BOOL ScreenToClient(LPRECT lpRect) const noexcept { return MapRect(m_hWnd, nullptr, lpRect); }
+    BOOL ClientToScreen(LPRECT lpRect) const noexcept { return MapRect(m_hWnd, nullptr, lpRect); }
+    BOOL ScreenToClient(LPRECT lpRect) const noexcept { return MapRect(nullptr, m_hWnd, lpRect); }
     int MapWindowPoints(HWND hWndTo, LPPOINT lpPoint, UINT nCount) const noexcept
     {
         return ::MapWindowPoints(m_hWnd, hWndTo, lpPoint, nCount);

@@ -176,3 +176,10 @@ WINBASEAPI LCID WINAPI GetSystemDefaultLCID();
 WINBASEAPI LCID WINAPI GetThreadLocale();
 WINBASEAPI BOOL WINAPI SetThreadLocale(LCID Locale);
 // --- End of locale (platform/base).
+
+// --- Waiting (platform/user: MsgWaitForMultipleObjects in winuser.h).
+#define INFINITE 0xFFFFFFFF
+#define MAXIMUM_WAIT_OBJECTS 64
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_ABANDONED_0 0x00000080L
+#define WAIT_FAILED 0xFFFFFFFF

@@ -462,6 +462,22 @@ static_assert(sizeof(MINMAXINFO) == 40 && offsetof(MINMAXINFO, ptMinTrackSize) =
 #define PM_REMOVE 0x0001
 #define PM_NOYIELD 0x0002
 
+// Wake masks of MsgWaitForMultipleObjects.
+#define QS_KEY 0x0001
+#define QS_MOUSEMOVE 0x0002
+#define QS_MOUSEBUTTON 0x0004
+#define QS_POSTMESSAGE 0x0008
+#define QS_TIMER 0x0010
+#define QS_PAINT 0x0020
+#define QS_SENDMESSAGE 0x0040
+#define QS_HOTKEY 0x0080
+#define QS_ALLPOSTMESSAGE 0x0100
+#define QS_RAWINPUT 0x0400
+#define QS_MOUSE (QS_MOUSEMOVE | QS_MOUSEBUTTON)
+#define QS_INPUT (QS_MOUSE | QS_KEY | QS_RAWINPUT)
+#define QS_ALLEVENTS (QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY)
+#define QS_ALLINPUT (QS_ALLEVENTS | QS_SENDMESSAGE)
+
 // System metrics.
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
@@ -695,6 +711,8 @@ WINUSERAPI DWORD WINAPI GetMessagePos();
 WINUSERAPI LONG WINAPI GetMessageTime();
 WINUSERAPI UINT WINAPI RegisterWindowMessageW(LPCWSTR lpString);
 WINUSERAPI UINT WINAPI RegisterWindowMessageA(LPCSTR lpString);
+WINUSERAPI DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll,
+                                                  DWORD dwMilliseconds, DWORD dwWakeMask);
 
 // Timers.
 #define USER_TIMER_MINIMUM 0x0000000A

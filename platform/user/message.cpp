@@ -3,6 +3,7 @@
 #include "user_private.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include <winbase.h>
 
@@ -174,6 +175,52 @@ void WINAPI PostQuitMessage(int exitCode)
     std::lock_guard<std::mutex> hold(g_lock);
     queue.quit = true;
     queue.quitCode = exitCode;
+}
+
+// There are no waitable kernel objects on this platform, so only the thread's queue can end
+// the wait and any handle is refused. Two differences from Windows, on purpose: the wait ends
+// whenever the queue holds a message of the wake mask, also one that an earlier PeekMessageW
+// already saw (Windows needs MWMO_INPUTAVAILABLE for that), so a loop that peeks until the queue
+// is empty and then waits behaves the same on both; and the timeout is real time, not the
+// headless clock, since what ends the wait is a post from another thread.
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD timeoutMs, DWORD wakeMask)
+{
+    (void)handles;
+    (void)waitAll;
+    if (count >= MAXIMUM_WAIT_OBJECTS) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    if (count > 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    ThreadQueue& queue = CurrentQueue();
+    // Input, paint and timers change only on this thread: they are either there now or not
+    // before this call returns.
+    if (wakeMask & QS_INPUT) {
+        MSG peek;
+        if (TakeInput(queue, &peek, nullptr, 0, 0, false)) return WAIT_OBJECT_0;
+    }
+    if ((wakeMask & QS_PAINT) && NextWindowToPaint(nullptr)) return WAIT_OBJECT_0;
+    if ((wakeMask & QS_TIMER) && DueTimer(queue, nullptr, CurrentBackend().Now())) return WAIT_OBJECT_0;
+    if (!(wakeMask & (QS_POSTMESSAGE | QS_ALLPOSTMESSAGE))) {
+        // Nothing that this thread waits for can come from another thread. Windows would wait
+        // for ever; a wait that cannot end is refused instead.
+        if (timeoutMs == INFINITE) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return WAIT_FAILED;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        return WAIT_TIMEOUT;
+    }
+    std::unique_lock<std::mutex> hold(g_lock);
+    auto arrived = [&queue] { return !queue.posted.empty() || queue.quit; };
+    if (timeoutMs == INFINITE) {
+        queue.wake.wait(hold, arrived);
+        return WAIT_OBJECT_0;
+    }
+    return queue.wake.wait_for(hold, std::chrono::milliseconds(timeoutMs), arrived) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL WINAPI PeekMessageW(LPMSG msg, HWND filter, UINT first, UINT last, UINT remove)

@@ -2,6 +2,7 @@
 // pixels, the repaint feedback and the drawn frame.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "MainPaneTracker.h"
@@ -177,7 +178,8 @@ TEST_F(MainPaneTrackerTest, CursorFollowsThePartUnderThePointer)
 
 // --- Dragging a frame over a 200 x 150 image shown at two view pixels per image pixel
 
-// The view paints itself, so paints are counted by a procedure installed above it.
+// The view paints itself and edits frames on a press, so paints are counted, and presses
+// start the tracker under test, in a procedure installed above it.
 class PaintCounter {
 public:
     explicit PaintCounter(HWND hwnd) : m_hwnd(hwnd)
@@ -196,11 +198,16 @@ public:
 
     int paints = 0;
     int erases = 0;
+    std::function<void(int x, int y)> onPress;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
         PaintCounter* self = s_pCounter;
+        if (message == WM_LBUTTONDOWN && self->onPress) {
+            self->onPress(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        }
         self->paints += message == WM_PAINT;
         self->erases += message == WM_ERASEBKGND;
         return CallWindowProcW(self->m_pfnPrevious, hwnd, message, wParam, lParam);
@@ -217,13 +224,7 @@ protected:
     {
         pane.SetMapping(0, 0.5);
         pane.view.m_pPreviewImage = std::make_unique<Gdiplus::Bitmap>(200, 150);
-        pane.window.onMessage = [this](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
-            if (message != WM_LBUTTONDOWN)
-                return false;
-            tracked = tracker.Track(pane.window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), TRUE, nullptr);
-            *result = 0;
-            return true;
-        };
+        counter.onPress = [this](int x, int y) { tracked = tracker.Track(pane.window, x, y, TRUE, nullptr); };
     }
 
     ViewWindow pane;

@@ -241,4 +241,42 @@ TEST_F(Messages, TranslateMessagePostsCharacters)
     SetFocus(nullptr);
 }
 
+TEST_F(Messages, MsgWaitForMultipleObjectsWakesOnAPostFromAnotherThread)
+{
+    HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 10, 10);
+    MSG msg;
+    // Nothing queued: the wait times out.
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT));
+    // A post from another thread ends an endless wait.
+    std::thread poster([w] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        PostMessageW(w, WM_APP, 7, 0);
+    });
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_ALLINPUT));
+    poster.join();
+    // A message still in the queue ends the wait at once; without the post bits it does not.
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_POSTMESSAGE));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_PAINT | QS_TIMER));
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(7u, msg.wParam);
+    // Due timers and input count for their bits.
+    SetTimer(w, 1, 10, nullptr);
+    QorAdvanceClock(10);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_TIMER));
+    KillTimer(w, 1);
+    QorInjectKey('A', TRUE);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_KEY));
+    QorResetInput();
+}
+
+TEST_F(Messages, MsgWaitForMultipleObjectsRefusesHandlesAndTooManyObjects)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(0x1234);
+    SetLastError(0);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_FAILED), MsgWaitForMultipleObjects(MAXIMUM_WAIT_OBJECTS, &handle, FALSE, 0, QS_ALLINPUT));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_FAILED), MsgWaitForMultipleObjects(1, &handle, FALSE, 0, QS_ALLINPUT));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
 }  // namespace

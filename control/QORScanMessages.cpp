@@ -1,14 +1,15 @@
 // The suite's registered window messages. The module registers them when it is loaded; the
 // numbers stay valid for as long as the window system runs. Of these the control uses only
 // "GetCrop for QOR"; the others belong to the suite's other windows.
-#include <windows.h>
+#include "QORScan.h"
+
+UINT g_uMsgGetCrop = RegisterWindowMessageW(QORSCAN_MSG_GETCROP);
 
 namespace {
 
 UINT g_uMsgFontsChange = RegisterWindowMessageA("QOR Fonts Change");
 UINT g_uMsgScaleChange = RegisterWindowMessageA("QOR Scale Change");
 UINT g_uMsgGetCaps = RegisterWindowMessageW(u"GetCaps for QOREngine");
-UINT g_uMsgGetCrop = RegisterWindowMessageW(u"GetCrop for QOR");
 UINT g_uMsgOcrProgress = RegisterWindowMessageW(u"OCR progress for QOR");
 UINT g_uMsgHomeScreen = RegisterWindowMessageW(u"QOR to Home Screen");
 UINT g_uMsgOcrDone = RegisterWindowMessageW(u"QOR OCR is done");

@@ -1,0 +1,156 @@
+// A host embedding the control as a host developer outside the project would: only the public
+// header, the platform's Windows headers, the host's own bag and the module's exports.
+#include <windows.h>
+#include <objbase.h>
+#include <ocidl.h>
+#include <oleidl.h>
+#include <atlbase.h>
+
+#include <QORScan.h>
+#include <HostJob.h>
+#include <HostPropertyBag.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// The host's site: a child window of its own, nothing else.
+class CHostSite : public IOleWindow {
+public:
+    explicit CHostSite(HWND hWnd) : m_hWnd(hWnd) {}
+    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow)) {
+            *ppv = static_cast<IOleWindow*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++m_cRef; }
+    STDMETHOD_(ULONG, Release)() override { return --m_cRef; }
+    STDMETHOD(GetWindow)(HWND* phwnd) override
+    {
+        *phwnd = m_hWnd;
+        return S_OK;
+    }
+    STDMETHOD(ContextSensitiveHelp)(BOOL) override { return E_NOTIMPL; }
+    ULONG m_cRef = 1;
+
+private:
+    HWND m_hWnd;
+};
+
+std::u16string Widen(const char* psz)
+{
+    std::u16string text;
+    for (; *psz; ++psz)
+        text += static_cast<char16_t>(static_cast<unsigned char>(*psz));
+    return text;
+}
+
+class EmbedTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/qor_embed_test_XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        s_folder = pattern;
+        setenv("QOR_REGISTRY_DIR", s_folder.c_str(), 1);
+        s_hModule = LoadLibraryW(Widen(QORSCAN_MODULE_PATH).c_str());
+        ASSERT_NE(nullptr, s_hModule);
+        auto pfnRegister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(s_hModule, "DllRegisterServer"));
+        ASSERT_NE(nullptr, pfnRegister);
+        ASSERT_EQ(S_OK, pfnRegister());
+        ASSERT_EQ(S_OK, CoInitialize(nullptr));
+    }
+    static void TearDownTestSuite()
+    {
+        CoUninitialize();
+        FreeLibrary(s_hModule);
+        std::error_code ignored;
+        std::filesystem::remove_all(s_folder, ignored);
+    }
+
+    void SetUp() override
+    {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"EmbedTestFrame";
+        RegisterClassExW(&wc);
+        m_hWndFrame = CreateWindowExW(0, u"EmbedTestFrame", u"Host", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
+                                      nullptr, nullptr, nullptr);
+        m_hWndView = CreateWindowExW(0, u"EmbedTestFrame", u"", WS_CHILD | WS_VISIBLE, 0, 0, 640, 480, m_hWndFrame,
+                                     nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, m_hWndView);
+    }
+    void TearDown() override { DestroyWindow(m_hWndFrame); }
+
+    HWND m_hWndFrame = nullptr;
+    HWND m_hWndView = nullptr;
+    static inline std::string s_folder;
+    static inline HMODULE s_hModule = nullptr;
+};
+
+TEST_F(EmbedTest, CreateSiteBindReadAndLetGo)
+{
+    ATL::CComPtr<IObjectWithSite> spControl;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_QORScan, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
+                                     reinterpret_cast<void**>(&spControl)));
+    const LONG_PTR pfnHostProc = GetWindowLongPtrW(m_hWndView, GWLP_WNDPROC);
+
+    CHostSite site(m_hWndView);
+    ASSERT_EQ(S_OK, spControl->SetSite(&site));
+    EXPECT_NE(pfnHostProc, GetWindowLongPtrW(m_hWndView, GWLP_WNDPROC)) << "the site's window is the control's";
+    ATL::CComQIPtr<IOleWindow> spWindow(spControl);
+    HWND hWnd = nullptr;
+    ASSERT_EQ(S_OK, spWindow->GetWindow(&hWnd));
+    EXPECT_EQ(m_hWndView, hWnd);
+
+    ATL::CComPtr<CHostPropertyBag> spHostBag;
+    ASSERT_EQ(S_OK, CHostPropertyBag::CreateInstance(&spHostBag));
+    ATL::CComPtr<IPropertyBag> spBag(spHostBag);
+    ASSERT_EQ(S_OK, HostFillLetterFlatbedJob(spBag, nullptr));
+    ATL::CComQIPtr<IPersistPropertyBag> spPersist(spControl);
+    ASSERT_TRUE(SUCCEEDED(spPersist->Load(spBag, nullptr)));  // S_FALSE after a redraw
+
+    // The control answers the bag's keys through its own IPropertyBag and marks the bag bound.
+    ATL::CComQIPtr<IPropertyBag> spControlBag(spControl);
+    ATL::CComVariant varSize;
+    ASSERT_EQ(S_OK, spControlBag->Read(QORSCAN_KEY_SCAN_SIZE, &varSize, nullptr));
+    EXPECT_EQ(VT_UI4, varSize.vt);
+    EXPECT_EQ(QorScanMakePair(HOST_LETTER_WIDTH, HOST_LETTER_HEIGHT), varSize.ulVal);
+    const auto page = spHostBag->GetValue(QORSCAN_KEY_SCAN_PAGE);
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(1u, page->ulVal);
+
+    // A write on the control reaches the host bag as a notification.
+    spHostBag->ClearCalls();
+    ATL::CComVariant varStyle(0u);
+    ASSERT_EQ(S_OK, spControlBag->Write(QORSCAN_KEY_BASE_STYLE, &varStyle));
+    const std::vector<std::string> vecNotified = spHostBag->CallTexts(HostBagCallKind::Notify);
+    ASSERT_EQ(1u, vecNotified.size());
+    EXPECT_NE(std::string::npos, vecNotified[0].find("base.style")) << vecNotified[0];
+
+    // Letting go: unbound, window given back, the module free to unload.
+    ASSERT_TRUE(SUCCEEDED(spPersist->Load(nullptr, nullptr)));
+    EXPECT_FALSE(spHostBag->GetValue(QORSCAN_KEY_SCAN_PAGE).has_value());
+    ASSERT_EQ(S_OK, spControl->SetSite(nullptr));
+    EXPECT_EQ(pfnHostProc, GetWindowLongPtrW(m_hWndView, GWLP_WNDPROC));
+    EXPECT_EQ(1u, site.m_cRef) << "the control keeps no reference to a site it let go";
+    spWindow.Release();
+    spControlBag.Release();
+    spPersist.Release();
+    spControl.Release();
+    auto pfnCanUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(s_hModule, "DllCanUnloadNow"));
+    ASSERT_NE(nullptr, pfnCanUnload);
+    EXPECT_EQ(S_OK, pfnCanUnload());
+}
+
+}  // namespace
