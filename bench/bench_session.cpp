@@ -61,7 +61,8 @@ double Now()
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
-// Advised on the bag after the control, so it hears of each preview once the control has taken it.
+// Advised on the bag after the control, so it hears of each partial preview once the control has
+// taken it and painted its rows (the control repaints at once, inside the notification).
 class ATL_NO_VTABLE CLatencySink : public ATL::CComObjectRootEx<ATL::CComSingleThreadModel>, public IQORNotify {
 public:
     BEGIN_COM_MAP(CLatencySink)
@@ -75,14 +76,14 @@ public:
             const std::u16string strPath(pVar->bstrVal);
             if (strPath.find(u"prev_100.jpg") != std::u16string::npos)
                 m_bFinal = true;
-            else if (strPath.find(u"prev_") != std::u16string::npos)
-                m_vecWritten.push_back(WrittenAt(pVar->bstrVal));
+            else if (const double fWritten = WrittenAt(pVar->bstrVal); fWritten > 0)
+                m_vecLatencies.push_back(Now() - fWritten);
         }
         return S_OK;
     }
     STDMETHOD(NotifyWindow)(HWND, LONG, LONG) override { return S_OK; }
 
-    std::vector<double> m_vecWritten;  // partial previews taken but not painted yet
+    std::vector<double> m_vecLatencies;  // seconds from each partial file written to its rows on screen
     bool m_bFinal = false;
 };
 
@@ -169,10 +170,9 @@ struct Session {
         std::filesystem::remove_all(strFolder, ignored);
     }
 
-    // Seconds from the command to the final preview painted; latencies of the partials appended.
-    double PreviewScan(std::vector<double>& vecLatencies)
+    // Seconds from the command to the final preview painted.
+    double PreviewScan()
     {
-        spSink->m_vecWritten.clear();
         spSink->m_bFinal = false;
         const auto start = Clock::now();
         if (FAILED(ATL::CComQIPtr<IOleCommandTarget>(spControl)->Exec(&CGID_ScanControl, QORSCAN_CMDID_PREVIEW, 0,
@@ -186,11 +186,6 @@ struct Session {
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
                 DispatchMessageW(&msg);
             UpdateWindow(hWndView);
-            const double fOnScreen = Now();
-            for (double fWritten : spSink->m_vecWritten)
-                if (fWritten > 0)
-                    vecLatencies.push_back(fOnScreen - fWritten);
-            spSink->m_vecWritten.clear();
         }
         return std::chrono::duration<double>(Clock::now() - start).count();
     }
@@ -214,15 +209,15 @@ void BM_PreviewScanToScreen(benchmark::State& state)
         state.SkipWithError("the session could not be set up");
         return;
     }
-    std::vector<double> vecLatencies;
     for (auto _ : state) {
-        const double fSeconds = session.PreviewScan(vecLatencies);
+        const double fSeconds = session.PreviewScan();
         if (fSeconds < 0) {
             state.SkipWithError("the preview failed");
             break;
         }
         state.SetIterationTime(fSeconds);
     }
+    std::vector<double>& vecLatencies = session.spSink->m_vecLatencies;
     if (!vecLatencies.empty()) {
         std::sort(vecLatencies.begin(), vecLatencies.end());
         state.counters["partials"] = static_cast<double>(vecLatencies.size()) / static_cast<double>(state.iterations());

@@ -164,6 +164,7 @@ bool CDemoSession::SetUp()
 
     ScanEngineSettings settings;
     settings.strDevice = m_options.strDevice;
+    settings.nPartialPauseMs = 15;  // the built-in scene scans in well under a second: let the rows be seen growing
     m_pEngine = std::make_unique<CScanEngine>(settings);
     hr = m_pEngine->Attach(m_spBag);
     if (FAILED(hr))

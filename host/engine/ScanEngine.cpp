@@ -561,9 +561,11 @@ struct CScanEngine::Impl {
                 vecEvents.push_back(EngineEvent{EventKind::Notify, QORSCAN_KEY_SCAN_TEMP_PRE,
                                                 EventValue::Text(Widen(PreviewPath(nPartial))), true});
                 Post(std::move(vecEvents));
-                if (settings.nPartialPauseMs > 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(settings.nPartialPauseMs));
             }
+            // Each read is about a hundredth of the image: pausing after each, whether or not a
+            // partial preview was written, keeps the pace steady while the window is busy.
+            if (settings.nPartialPauseMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(settings.nPartialPauseMs));
         }
         pDevice->Cancel();  // every frame is followed by a cancel, which readies the next scan
         mapper.Finish(*pImage);

@@ -55,8 +55,8 @@ struct ScanEngineSettings {
     // Resolution of previews, dots per inch; scans take "scan.reso".
     int nPreviewDpi = 100;
     int nJpegQuality = 80;
-    // A pause after each partial preview, milliseconds: a fast device (the built-in scene) then
-    // scans at a scanner's pace, so that a person sees the page grow.
+    // A pause after each hundredth of the image read, milliseconds: a fast device (the built-in
+    // scene) then scans at a scanner's pace, so that a person sees the page grow.
     int nPartialPauseMs = 0;
     // Further device options as "name=value", set after the job's own on every scan (the test
     // backend's "read-delay=yes", "read-return-value=SANE_STATUS_JAMMED" and so on). An option
