@@ -10,6 +10,7 @@
 
 #include <HostJob.h>
 #include <HostPropertyBag.h>
+#include <HostSite.h>
 #include <QORScan.h>
 #include <ScanEngine.h>
 
@@ -87,27 +88,6 @@ public:
     bool m_bFinal = false;
 };
 
-class CSite : public IOleWindow {
-public:
-    explicit CSite(HWND hWnd) : m_hWnd(hWnd) {}
-    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
-    {
-        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ? this : nullptr;
-        return *ppv != nullptr ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 2; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(GetWindow)(HWND* phwnd) override
-    {
-        *phwnd = m_hWnd;
-        return S_OK;
-    }
-    STDMETHOD(ContextSensitiveHelp)(BOOL) override { return E_NOTIMPL; }
-
-private:
-    HWND m_hWnd;
-};
-
 struct Session {
     Session()
     {
@@ -131,7 +111,7 @@ struct Session {
                                     nullptr, nullptr, nullptr, nullptr);
         hWndView = CreateWindowExW(0, wc.lpszClassName, u"", WS_CHILD | WS_VISIBLE, 0, 0, 1000, 800, hWndFrame,
                                    nullptr, nullptr, nullptr);
-        site = std::make_unique<CSite>(hWndView);
+        site = std::make_unique<CHostSite>(hWndView);
         ScanEngineSettings settings;
         settings.strDevice = "test:0";
         settings.nPreviewDpi = kDpi;
@@ -193,7 +173,7 @@ struct Session {
     std::string strFolder;
     HMODULE hModule = nullptr;
     HWND hWndFrame = nullptr, hWndView = nullptr;
-    std::unique_ptr<CSite> site;
+    std::unique_ptr<CHostSite> site;
     std::unique_ptr<CScanEngine> engine;
     ATL::CComPtr<IUnknown> spControl;
     ATL::CComPtr<CHostPropertyBag> spBag;

@@ -58,37 +58,6 @@ public:
     int m_nLastPreview = 0;
 };
 
-// The host's site: the view window it gives the control.
-class CDemoSession::CSite : public IOleWindow {
-public:
-    explicit CSite(HWND hWnd) : m_hWnd(hWnd) {}
-    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
-    {
-        if (ppv == nullptr)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow)) {
-            *ppv = static_cast<IOleWindow*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    // The session owns the site and outlives the control's use of it.
-    STDMETHOD_(ULONG, AddRef)() override { return 2; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(GetWindow)(HWND* phwnd) override
-    {
-        if (phwnd == nullptr)
-            return E_POINTER;
-        *phwnd = m_hWnd;
-        return S_OK;
-    }
-    STDMETHOD(ContextSensitiveHelp)(BOOL /*fEnterMode*/) override { return E_NOTIMPL; }
-
-private:
-    HWND m_hWnd;
-};
-
 CDemoSession::CDemoSession(const DemoOptions& options) : m_options(options), m_report(options.outputFolder)
 {
 }
@@ -150,7 +119,7 @@ bool CDemoSession::SetUp()
                           reinterpret_cast<void**>(&m_spControl));
     if (FAILED(hr))
         return Fail("CoCreateInstance(CLSID_QORScan)", hr);
-    m_pSite = std::make_unique<CSite>(m_hWndView);
+    m_pSite = std::make_unique<CHostSite>(m_hWndView);
     hr = ATL::CComQIPtr<IObjectWithSite>(m_spControl)->SetSite(m_pSite.get());
     if (FAILED(hr))
         return Fail("SetSite", hr);

@@ -11,6 +11,7 @@
 
 #include <QORScan.h>
 #include <HostPropertyBag.h>
+#include <HostSite.h>
 #include <ScanEngine.h>
 
 #include <filesystem>
@@ -38,7 +39,6 @@ public:
 
 private:
     class CProgressSink;
-    class CSite;
 
     bool SetUp();
     void TearDown();
@@ -71,7 +71,7 @@ private:
     HWND m_hWndFrame = nullptr;
     HWND m_hWndView = nullptr;
     bool m_bComInitialised = false;
-    std::unique_ptr<CSite> m_pSite;
+    std::unique_ptr<CHostSite> m_pSite;
     ATL::CComPtr<CProgressSink> m_spProgress;
     DWORD m_dwProgressCookie = 0;
     ATL::CComPtr<CHostPropertyBag> m_spBag;

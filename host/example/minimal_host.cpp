@@ -9,23 +9,9 @@
 #include <QORScan.h>
 #include <HostJob.h>
 #include <HostPropertyBag.h>
+#include <HostSite.h>  // the site: it tells the control which window to take over
 
 #include <cstdio>
-
-// The site tells the control which window to take over.
-struct CSite : IOleWindow {
-    HWND hWnd;
-    explicit CSite(HWND h) : hWnd(h) {}
-    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
-    {
-        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 2; }  // lives on the stack, longer than the control
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(GetWindow)(HWND* phwnd) override { return *phwnd = hWnd, S_OK; }
-    STDMETHOD(ContextSensitiveHelp)(BOOL) override { return E_NOTIMPL; }
-};
 
 int main(int argc, char** argv)
 {
@@ -43,7 +29,7 @@ int main(int argc, char** argv)
                                      nullptr, nullptr, nullptr, nullptr);
     HWND hWndView = CreateWindowExW(0, u"ExampleHost", u"", WS_CHILD | WS_VISIBLE, 10, 10, 640, 480, hWndFrame,
                                     nullptr, nullptr, nullptr);
-    CSite site(hWndView);
+    CHostSite site(hWndView);
     HRESULT hr = S_OK;
     {
         // 1. Create the control through the registry and site it on the view window.

@@ -10,6 +10,7 @@
 #include <QORScan.h>
 #include <HostJob.h>
 #include <HostPropertyBag.h>
+#include <HostSite.h>
 #include <ScanEngine.h>
 #include <Scene.h>
 
@@ -21,33 +22,6 @@
 #include <string>
 
 namespace {
-
-class CHostSite : public IOleWindow {
-public:
-    explicit CHostSite(HWND hWnd) : m_hWnd(hWnd) {}
-    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow)) {
-            *ppv = static_cast<IOleWindow*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return ++m_cRef; }
-    STDMETHOD_(ULONG, Release)() override { return --m_cRef; }
-    STDMETHOD(GetWindow)(HWND* phwnd) override
-    {
-        *phwnd = m_hWnd;
-        return S_OK;
-    }
-    STDMETHOD(ContextSensitiveHelp)(BOOL) override { return E_NOTIMPL; }
-    ULONG m_cRef = 1;
-
-private:
-    HWND m_hWnd;
-};
 
 std::u16string Widen(const char* psz)
 {

@@ -9,6 +9,7 @@
 #include <QORScan.h>
 #include <HostJob.h>
 #include <HostPropertyBag.h>
+#include <HostSite.h>
 
 #include <gtest/gtest.h>
 
@@ -17,34 +18,6 @@
 #include <string>
 
 namespace {
-
-// The host's site: a child window of its own, nothing else.
-class CHostSite : public IOleWindow {
-public:
-    explicit CHostSite(HWND hWnd) : m_hWnd(hWnd) {}
-    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow)) {
-            *ppv = static_cast<IOleWindow*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return ++m_cRef; }
-    STDMETHOD_(ULONG, Release)() override { return --m_cRef; }
-    STDMETHOD(GetWindow)(HWND* phwnd) override
-    {
-        *phwnd = m_hWnd;
-        return S_OK;
-    }
-    STDMETHOD(ContextSensitiveHelp)(BOOL) override { return E_NOTIMPL; }
-    ULONG m_cRef = 1;
-
-private:
-    HWND m_hWnd;
-};
 
 std::u16string Widen(const char* psz)
 {
@@ -143,7 +116,7 @@ TEST_F(EmbedTest, CreateSiteBindReadAndLetGo)
     EXPECT_FALSE(spHostBag->GetValue(QORSCAN_KEY_SCAN_PAGE).has_value());
     ASSERT_EQ(S_OK, spControl->SetSite(nullptr));
     EXPECT_EQ(pfnHostProc, GetWindowLongPtrW(m_hWndView, GWLP_WNDPROC));
-    EXPECT_EQ(1u, site.m_cRef) << "the control keeps no reference to a site it let go";
+    EXPECT_EQ(0u, site.References()) << "the control keeps no reference to a site it let go";
     spWindow.Release();
     spControlBag.Release();
     spPersist.Release();
