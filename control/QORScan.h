@@ -125,6 +125,9 @@ private:
     void TakePageGeometry();
     void TakeFrames();
     void ApplyCropAsPage(bool bForce = false);
+    // Makes the crop the frames' bounding box and writes "scan.pos" and "scan.crop" into pBag
+    // where they changed; true when either did.
+    bool CropToFrames(IPropertyBag* pBag);
     // Whether a key of the bag asks for the automatic crop.
     bool IsAutoCropRequested(LPCOLESTR pszKey);
     // Shows the sample page again when it is shown on a known page.

@@ -49,12 +49,6 @@ size_t FindPreviewNumber(std::u16string_view path)
     return std::u16string_view::npos;
 }
 
-void WritePair(IPropertyBag* pBag, LPCOLESTR pszName, LONG a, LONG b)
-{
-    VARIANT var = QorScanPairVariant(static_cast<DWORD>(a), static_cast<DWORD>(b));
-    pBag->Write(pszName, &var);
-}
-
 }  // namespace
 
 // --- IQORNotify
@@ -329,31 +323,11 @@ void CQORScan::TakeAutoCropFrames(IPropertyBag* pBag)
         m_vecFrames.push_back(RECT{x, y, x + PairLow(sizes[i]), y + PairHigh(sizes[i])});
     }
 
-    // The crop becomes the frames' bounding box; its size is compared inclusively with the
-    // crop's exclusive extent, as the frame report does.
-    LONG maxRight = 0, maxBottom = 0;
-    for (const RECT& rc : m_vecFrames) {
-        maxRight = std::max(maxRight, rc.right);
-        maxBottom = std::max(maxBottom, rc.bottom);
-    }
-    LONG minLeft = maxRight, minTop = maxBottom;
-    for (const RECT& rc : m_vecFrames) {
-        minLeft = std::min(minLeft, rc.left);
-        minTop = std::min(minTop, rc.top);
-    }
-    const bool bPosChanged = minLeft != m_rcCrop.left || minTop != m_rcCrop.top;
-    const bool bSizeChanged = maxRight - minLeft + 1 != m_rcCrop.right - m_rcCrop.left ||
-                              maxBottom - minTop + 1 != m_rcCrop.bottom - m_rcCrop.top;
-    m_rcCrop = RECT{minLeft, minTop, maxRight, maxBottom};
-
     // The host echoes these writes as notifications, which must keep the new frame lists.
     // The flag is put back as it was, not cleared: this may itself run inside such a write.
     const bool bWasWriting = m_bWritingToHost;
     m_bWritingToHost = true;
-    if (bPosChanged)
-        WritePair(pBag, QORSCAN_KEY_SCAN_POS, minLeft, minTop);
-    if (bSizeChanged)
-        WritePair(pBag, QORSCAN_KEY_SCAN_CROP, maxRight - minLeft + 1, maxBottom - minTop + 1);
+    CropToFrames(pBag);
     m_bWritingToHost = bWasWriting;
 
     m_vecFrameImages.clear();

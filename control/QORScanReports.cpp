@@ -68,27 +68,7 @@ void CQORScan::ReportFrames(int nIndex)
         WritePair(m_spPropertyBag, QORSCAN_KEY_SCAN_CROP, m_rcCrop.right - m_rcCrop.left,
                   m_rcCrop.bottom - m_rcCrop.top);
     } else {
-        // The crop becomes the frames' bounding box. Its size is compared inclusively with the
-        // crop's exclusive extent, so a report over unchanged frames still writes the size.
-        LONG maxRight = 0, maxBottom = 0;
-        for (const RECT& rc : m_vecFrames) {
-            maxRight = std::max(maxRight, rc.right);
-            maxBottom = std::max(maxBottom, rc.bottom);
-        }
-        LONG minLeft = maxRight, minTop = maxBottom;
-        for (const RECT& rc : m_vecFrames) {
-            minLeft = std::min(minLeft, rc.left);
-            minTop = std::min(minTop, rc.top);
-        }
-        const bool bPosChanged = minLeft != m_rcCrop.left || minTop != m_rcCrop.top;
-        const bool bSizeChanged = maxRight - minLeft + 1 != m_rcCrop.right - m_rcCrop.left ||
-                                  maxBottom - minTop + 1 != m_rcCrop.bottom - m_rcCrop.top;
-        m_rcCrop = RECT{minLeft, minTop, maxRight, maxBottom};
-        if (bPosChanged)
-            WritePair(m_spPropertyBag, QORSCAN_KEY_SCAN_POS, minLeft, minTop);
-        if (bSizeChanged)
-            WritePair(m_spPropertyBag, QORSCAN_KEY_SCAN_CROP, maxRight - minLeft + 1, maxBottom - minTop + 1);
-
+        const bool bCropChanged = CropToFrames(m_spPropertyBag);
         if (!m_vecFrames.empty()) {
             std::vector<DWORD> positions, sizes;
             positions.reserve(m_vecFrames.size());
@@ -102,7 +82,7 @@ void CQORScan::ReportFrames(int nIndex)
             WriteUI4Array(m_spPropertyBag, QORSCAN_KEY_SCAN_MULTICROP_ARRAY, sizes);
         }
         // The view lays itself out again for the new crop.
-        if (bPosChanged || bSizeChanged)
+        if (bCropChanged)
             PostMessage(WM_SIZE, 0, 0);
     }
     ReportOrientation();
@@ -132,4 +112,32 @@ void CQORScan::ReportOrientation()
         VARIANT var = QorScanPairVariant(QorScanPairLow(dwFlip), QorScanPairHigh(dwFlip));
         m_spPropertyBag->Write(QORSCAN_KEY_SCAN_FLIP, &var);
     }
+}
+
+// --- Implementation
+
+// The crop becomes the frames' bounding box, and the host is told of what changed. The size is
+// compared inclusively with the crop's exclusive extent, so a report over unchanged frames still
+// writes the size.
+bool CQORScan::CropToFrames(IPropertyBag* pBag)
+{
+    LONG maxRight = 0, maxBottom = 0;
+    for (const RECT& rc : m_vecFrames) {
+        maxRight = std::max(maxRight, rc.right);
+        maxBottom = std::max(maxBottom, rc.bottom);
+    }
+    LONG minLeft = maxRight, minTop = maxBottom;
+    for (const RECT& rc : m_vecFrames) {
+        minLeft = std::min(minLeft, rc.left);
+        minTop = std::min(minTop, rc.top);
+    }
+    const bool bPosChanged = minLeft != m_rcCrop.left || minTop != m_rcCrop.top;
+    const bool bSizeChanged = maxRight - minLeft + 1 != m_rcCrop.right - m_rcCrop.left ||
+                              maxBottom - minTop + 1 != m_rcCrop.bottom - m_rcCrop.top;
+    m_rcCrop = RECT{minLeft, minTop, maxRight, maxBottom};
+    if (bPosChanged)
+        WritePair(pBag, QORSCAN_KEY_SCAN_POS, minLeft, minTop);
+    if (bSizeChanged)
+        WritePair(pBag, QORSCAN_KEY_SCAN_CROP, maxRight - minLeft + 1, maxBottom - minTop + 1);
+    return bPosChanged || bSizeChanged;
 }

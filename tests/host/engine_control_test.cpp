@@ -14,7 +14,7 @@
 #include <ScanEngine.h>
 #include <Scene.h>
 
-#include <gtest/gtest.h>
+#include <module_host_test.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,54 +23,18 @@
 
 namespace {
 
-std::u16string Widen(const char* psz)
-{
-    std::u16string text;
-    for (; *psz; ++psz)
-        text += static_cast<char16_t>(static_cast<unsigned char>(*psz));
-    return text;
-}
-
 std::string Narrow(const std::u16string& text)
 {
     return std::string(text.begin(), text.end());
 }
 
-class EngineWithControl : public ::testing::Test {
+class EngineWithControl : public ModuleHostTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        char pattern[] = "/tmp/qor_engine_control_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        s_folder = pattern;
-        setenv("QOR_REGISTRY_DIR", s_folder.c_str(), 1);
-        s_hModule = LoadLibraryW(Widen(QORSCAN_MODULE_PATH).c_str());
-        ASSERT_NE(nullptr, s_hModule);
-        auto pfnRegister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(s_hModule, "DllRegisterServer"));
-        ASSERT_NE(nullptr, pfnRegister);
-        ASSERT_EQ(S_OK, pfnRegister());
-        ASSERT_EQ(S_OK, CoInitialize(nullptr));
-    }
-    static void TearDownTestSuite()
-    {
-        CoUninitialize();
-        FreeLibrary(s_hModule);
-        std::error_code ignored;
-        std::filesystem::remove_all(s_folder, ignored);
-    }
+    static void SetUpTestSuite() { RegisterModule(QORSCAN_MODULE_PATH); }
 
     void SetUp() override
     {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = u"EngineControlFrame";
-        RegisterClassExW(&wc);
-        m_hWndFrame = CreateWindowExW(0, u"EngineControlFrame", u"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
-                                      600, nullptr, nullptr, nullptr, nullptr);
-        m_hWndView = CreateWindowExW(0, u"EngineControlFrame", u"", WS_CHILD | WS_VISIBLE, 0, 0, 640, 480, m_hWndFrame,
-                                     nullptr, nullptr, nullptr);
-        ASSERT_NE(nullptr, m_hWndView);
+        ModuleHostTest::SetUp();
         m_pSite = std::make_unique<CHostSite>(m_hWndView);
 
         ASSERT_EQ(S_OK, CHostPropertyBag::CreateInstance(&m_spBag));
@@ -100,7 +64,7 @@ protected:
         m_pEngine.reset();
         if (m_spBag)
             m_spBag->ReleaseAllSinks();
-        DestroyWindow(m_hWndFrame);
+        ModuleHostTest::TearDown();
     }
 
     HRESULT Command(DWORD nCmd) { return m_spCommands->Exec(&CGID_ScanControl, nCmd, 0, nullptr, nullptr); }
@@ -118,15 +82,11 @@ protected:
         return value && value->vt == VT_BSTR ? Narrow(value->bstrVal) : std::string();
     }
 
-    HWND m_hWndFrame = nullptr;
-    HWND m_hWndView = nullptr;
     std::unique_ptr<CHostSite> m_pSite;
     ATL::CComPtr<CHostPropertyBag> m_spBag;
     std::unique_ptr<CScanEngine> m_pEngine;
     ATL::CComPtr<IObjectWithSite> m_spControl;
     ATL::CComQIPtr<IOleCommandTarget> m_spCommands;
-    static inline std::string s_folder;
-    static inline HMODULE s_hModule = nullptr;
 };
 
 TEST_F(EngineWithControl, PreviewAndMultipleCropOfTheScene)

@@ -11,64 +11,16 @@
 #include <HostPropertyBag.h>
 #include <HostSite.h>
 
-#include <gtest/gtest.h>
+#include <module_host_test.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
-std::u16string Widen(const char* psz)
-{
-    std::u16string text;
-    for (; *psz; ++psz)
-        text += static_cast<char16_t>(static_cast<unsigned char>(*psz));
-    return text;
-}
-
-class EmbedTest : public ::testing::Test {
+class EmbedTest : public ModuleHostTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        char pattern[] = "/tmp/qor_embed_test_XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        s_folder = pattern;
-        setenv("QOR_REGISTRY_DIR", s_folder.c_str(), 1);
-        s_hModule = LoadLibraryW(Widen(QORSCAN_MODULE_PATH).c_str());
-        ASSERT_NE(nullptr, s_hModule);
-        auto pfnRegister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(s_hModule, "DllRegisterServer"));
-        ASSERT_NE(nullptr, pfnRegister);
-        ASSERT_EQ(S_OK, pfnRegister());
-        ASSERT_EQ(S_OK, CoInitialize(nullptr));
-    }
-    static void TearDownTestSuite()
-    {
-        CoUninitialize();
-        FreeLibrary(s_hModule);
-        std::error_code ignored;
-        std::filesystem::remove_all(s_folder, ignored);
-    }
-
-    void SetUp() override
-    {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = u"EmbedTestFrame";
-        RegisterClassExW(&wc);
-        m_hWndFrame = CreateWindowExW(0, u"EmbedTestFrame", u"Host", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                                      nullptr, nullptr, nullptr);
-        m_hWndView = CreateWindowExW(0, u"EmbedTestFrame", u"", WS_CHILD | WS_VISIBLE, 0, 0, 640, 480, m_hWndFrame,
-                                     nullptr, nullptr, nullptr);
-        ASSERT_NE(nullptr, m_hWndView);
-    }
-    void TearDown() override { DestroyWindow(m_hWndFrame); }
-
-    HWND m_hWndFrame = nullptr;
-    HWND m_hWndView = nullptr;
-    static inline std::string s_folder;
-    static inline HMODULE s_hModule = nullptr;
+    static void SetUpTestSuite() { RegisterModule(QORSCAN_MODULE_PATH); }
 };
 
 TEST_F(EmbedTest, CreateSiteBindReadAndLetGo)
