@@ -134,20 +134,9 @@ TEST_F(ControlBag, UnbindingEmptiesTheJobsTemporaryFolder)
     std::filesystem::remove_all(folder, ignored);
 }
 
-TEST_F(ControlBag, FramesComeFromTwoArraysOfTheSameLength)
+TEST_F(ControlBag, FramesComeOnlyFromTwoValidArraysOfTheSameLength)
 {
-    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_MULTIPOS_ARRAY,
-                                     PairArray({QorScanMakePair(10, 20), QorScanMakePair(30, 40), QorScanMakePair(50, 60)})));
-    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_MULTICROP_ARRAY,
-                                     PairArray({QorScanMakePair(1, 2), QorScanMakePair(3, 4), QorScanMakePair(5, 6)})));
-    Query<IPersistPropertyBag>()->Load(m_pBag, nullptr);
-    ASSERT_EQ(3u, m_pControl->m_vecFrames.size());
-    EXPECT_TRUE(SameRect(RECT{10, 20, 11, 22}, m_pControl->m_vecFrames[0]));
-    EXPECT_TRUE(SameRect(RECT{50, 60, 55, 66}, m_pControl->m_vecFrames[2]));
-}
-
-TEST_F(ControlBag, InvalidFrameArraysGiveNoFrames)
-{
+    auto spPersist = Query<IPersistPropertyBag>();
     const ATL::CComVariant varTwo = PairArray({QorScanMakePair(10, 20), QorScanMakePair(30, 40)});
     const ATL::CComVariant varThree = PairArray({1, 2, 3});
     struct Case {
@@ -160,17 +149,25 @@ TEST_F(ControlBag, InvalidFrameArraysGiveNoFrames)
         {"lower bound 1", PairArray({1, 2}, 1), varTwo},
         {"not an array", ATL::CComVariant(7u), varTwo},
     };
-    auto spPersist = Query<IPersistPropertyBag>();
     for (const Case& c : cases) {
         ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_MULTIPOS_ARRAY, c.pos));
         ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_MULTICROP_ARRAY, c.size));
         spPersist->Load(m_pBag, nullptr);
         EXPECT_TRUE(m_pControl->m_vecFrames.empty()) << c.name;
     }
+    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_MULTIPOS_ARRAY,
+                                     PairArray({QorScanMakePair(10, 20), QorScanMakePair(30, 40), QorScanMakePair(50, 60)})));
+    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_MULTICROP_ARRAY,
+                                     PairArray({QorScanMakePair(1, 2), QorScanMakePair(3, 4), QorScanMakePair(5, 6)})));
+    spPersist->Load(m_pBag, nullptr);
+    ASSERT_EQ(3u, m_pControl->m_vecFrames.size());
+    EXPECT_TRUE(SameRect(RECT{10, 20, 11, 22}, m_pControl->m_vecFrames[0]));
+    EXPECT_TRUE(SameRect(RECT{50, 60, 55, 66}, m_pControl->m_vecFrames[2]));
     spPersist->Load(nullptr, nullptr);
 }
 
-// Style 0: a portrait crop of a landscape page becomes the page; the old page is kept.
+// Style 0: a portrait crop of a landscape page becomes the page and the old page is kept; a
+// landscape crop does so only while partial previews are shown.
 TEST_F(ControlBag, CropAsPageSwitch)
 {
     ATL::CComVariant varStyle(0u);
@@ -179,23 +176,19 @@ TEST_F(ControlBag, CropAsPageSwitch)
     ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_SIZE, ATL::CComVariant(QorScanMakePair(11000, 8500))));
     ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_POS, ATL::CComVariant(QorScanMakePair(100, 200))));
     ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_CROP, ATL::CComVariant(QorScanMakePair(4000, 6000))));
-    Query<IPersistPropertyBag>()->Load(m_pBag, nullptr);
+    auto spPersist = Query<IPersistPropertyBag>();
+    spPersist->Load(m_pBag, nullptr);
     EXPECT_TRUE(SameRect(RECT{0, 0, 4000, 6000}, m_pControl->m_rcPage));
     EXPECT_TRUE(SameRect(RECT{0, 0, 4000, 6000}, m_pControl->m_rcCrop));
     EXPECT_TRUE(SameRect(RECT{0, 0, 11000, 8500}, m_pControl->m_rcPageSaved));
     EXPECT_TRUE(SameRect(RECT{100, 200, 4100, 6200}, m_pControl->m_rcCropSaved));
     EXPECT_FALSE(m_pControl->m_bLandscape);
     EXPECT_FLOAT_EQ(1.5f, m_pControl->m_fPageAspect);
-}
 
-TEST_F(ControlBag, CropAsPageNeedsAPortraitCropUnlessPartialPreviewsAreShown)
-{
-    ATL::CComVariant varStyle(0u);
-    Query<IPropertyBag>()->Write(QORSCAN_KEY_BASE_STYLE, &varStyle);
-    m_pControl->m_bSampleShown = false;
-    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_SIZE, ATL::CComVariant(QorScanMakePair(11000, 8500))));
+    spPersist->Load(nullptr, nullptr);
+    m_pControl->m_rcPage = m_pControl->m_rcPageSaved = RECT{0, 0, 0, 0};
+    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_POS, ATL::CComVariant(QorScanMakePair(0, 0))));
     ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_CROP, ATL::CComVariant(QorScanMakePair(6000, 4000))));
-    auto spPersist = Query<IPersistPropertyBag>();
     spPersist->Load(m_pBag, nullptr);
     EXPECT_TRUE(SameRect(RECT{0, 0, 11000, 8500}, m_pControl->m_rcPage));
     EXPECT_TRUE(::IsRectEmpty(&m_pControl->m_rcPageSaved));

@@ -112,33 +112,6 @@ TEST_F(EngineNotify, NotificationsNotMeantForTheControlAreIgnored)
     EXPECT_EQ(Texts{}, m_pBag->CallTexts());
 }
 
-TEST_F(EngineNotify, ScanTypeSetsTheColourMode)
-{
-    const std::pair<int, int> cases[] = {{0, 1}, {1, 0}, {2, 24}, {3, 24}, {1, 0}, {-1, 0}};
-    for (const auto& [nType, nMode] : cases) {
-        EXPECT_EQ(S_OK, Notify(QORSCAN_KEY_SCAN_TYPE, ATL::CComVariant(nType)));
-        EXPECT_EQ(nMode, m_pControl->m_nColorMode) << "scan.type " << nType;
-    }
-}
-
-TEST_F(EngineNotify, ScanSizeRebuildsThePreviewOnlyWhenTheSizeChanges)
-{
-    const Gdiplus::Bitmap* pBefore = m_pControl->m_pPreviewImage.get();
-    Notify(QORSCAN_KEY_SCAN_SIZE, QorScanPairVariant(9000, 8500));
-    EXPECT_EQ((RECT{0, 0, 9000, 8500}), m_pControl->m_rcPage);
-    EXPECT_FLOAT_EQ(8500.0f / 9000.0f, m_pControl->m_fPageAspect);
-    EXPECT_TRUE(m_pControl->m_bLandscape);
-    EXPECT_TRUE(m_pControl->m_bPageLandscape);
-    EXPECT_NE(pBefore, m_pControl->m_pPreviewImage.get());  // the landscape sample now
-
-    // The same size again: the flags are set again, the preview stays.
-    m_pControl->m_bLandscape = false;
-    const Gdiplus::Bitmap* pSame = m_pControl->m_pPreviewImage.get();
-    Notify(QORSCAN_KEY_SCAN_SIZE, QorScanPairVariant(9000, 8500));
-    EXPECT_TRUE(m_pControl->m_bLandscape);
-    EXPECT_EQ(pSame, m_pControl->m_pPreviewImage.get());
-}
-
 // A crop that grows past the right edge of a landscape page moves left; the layout then cuts
 // it to the page. On a portrait page it stays where it is.
 TEST_F(EngineNotify, ScanCropMovesLeftOnALandscapePage)
@@ -259,16 +232,6 @@ TEST_F(EngineNotify, FinalScanShowsItsPreviewOnlyWhileItRuns)
     EXPECT_EQ(Texts{"NotifyWindow 1 0"}, CallsOf(HostBagCallKind::NotifyWindow));
     EXPECT_EQ(0, TakePostedGetCrops());
     EXPECT_FALSE(m_pControl->m_bSampleShown);
-}
-
-TEST_F(EngineNotify, FinalScanOverTheSampleBringsTheSampleBack)
-{
-    Scan(false, 1);
-    EXPECT_TRUE(m_pControl->m_bSampleShown);
-    EXPECT_EQ(Texts{"prev_100.jpg"}, Names(engine));
-    EXPECT_EQ(0, m_pControl->m_szPreviewFile[0]);
-    EXPECT_EQ(Texts{"Write scan.temp.pre = VT_BSTR \"\""}, CallsOf(HostBagCallKind::Write));
-    EXPECT_EQ(0u, TempFolders().size());
 }
 
 TEST_F(EngineNotify, UnderBaseStyleZeroTheScannedAreaStaysThePage)

@@ -26,7 +26,9 @@ TEST_F(ControlObject, EveryInterfaceAnswersAndIUnknownIsTheAdviceInterface)
     EXPECT_EQ(nullptr, pv);
 }
 
-TEST_F(ControlObject, GetClassIdIsTheScanSourceNotTheClassId)
+// Before a site: no window and no site, yet GetWindow succeeds. GetClassID answers the scan
+// source, not the class id.
+TEST_F(ControlObject, ClassIdWindowAndSiteOfANewControl)
 {
     auto spPersist = Query<IPersistPropertyBag>();
     CLSID clsid = CLSID_QORScan;
@@ -34,30 +36,14 @@ TEST_F(ControlObject, GetClassIdIsTheScanSourceNotTheClassId)
     EXPECT_TRUE(IsEqualGUID(GUID_ScanSource, clsid));
     EXPECT_EQ(E_POINTER, spPersist->GetClassID(nullptr));
     EXPECT_EQ(E_NOTIMPL, spPersist->InitNew());
-}
 
-TEST_F(ControlObject, GetWindowBeforeASiteIsNullAndSucceeds)
-{
     auto spWindow = Query<IOleWindow>();
     HWND hWnd = reinterpret_cast<HWND>(1);
     EXPECT_EQ(S_OK, spWindow->GetWindow(&hWnd));
     EXPECT_EQ(nullptr, hWnd);
     EXPECT_EQ(E_INVALIDARG, spWindow->GetWindow(nullptr));
-    EXPECT_EQ(E_NOTIMPL, spWindow->ContextSensitiveHelp(TRUE));
-}
-
-TEST_F(ControlObject, ReadWithoutABagIsNoInterface)
-{
-    ATL::CComVariant var;
-    EXPECT_EQ(E_NOINTERFACE, Query<IPropertyBag>()->Read(QORSCAN_KEY_SCAN_SIZE, &var, nullptr));
-}
-
-TEST_F(ControlObject, NotifyFromAnotherSourceIsIgnored)
-{
-    GUID guidOther = GUID_ScanSource;
-    guidOther.Data1 = 7;
-    ATL::CComBSTR bstrBusy(QORSCAN_KEY_SCAN_BUSY);
-    EXPECT_EQ(S_OK, Query<IQORNotify>()->Notify(guidOther, bstrBusy, nullptr));
+    void* pv = nullptr;
+    EXPECT_EQ(E_FAIL, Query<IObjectWithSite>()->GetSite(IID_IUnknown, &pv));
 }
 
 using ControlSite = ControlTest;
@@ -136,22 +122,6 @@ TEST_F(ControlSite, ASiteWhoseGetWindowFailsIsKeptButNothingIsSubclassed)
     pSite->Release();
 }
 
-TEST_F(ControlSite, ASiteNamingNoWindowFailsAndGetSiteWithoutASiteFails)
-{
-    auto spSiteObj = Query<IObjectWithSite>();
-    void* pv = nullptr;
-    EXPECT_EQ(E_FAIL, spSiteObj->GetSite(IID_IUnknown, &pv));
-    EXPECT_EQ(E_POINTER, spSiteObj->GetSite(IID_IUnknown, nullptr));
-
-    CTestSite* pSite = CTestSite::Create(reinterpret_cast<HWND>(0x1234), false);
-    EXPECT_EQ(E_FAIL, spSiteObj->SetSite(static_cast<IOleWindow*>(pSite)));
-    HWND hWnd = reinterpret_cast<HWND>(1);
-    Query<IOleWindow>()->GetWindow(&hWnd);
-    EXPECT_EQ(nullptr, hWnd);
-    EXPECT_EQ(S_OK, spSiteObj->SetSite(nullptr));
-    pSite->Release();
-}
-
 TEST_F(ControlSite, ASiteAnsweringNotifyReceivesEveryWriteIncludingNullOnes)
 {
     auto spSiteObj = Query<IObjectWithSite>();
@@ -207,30 +177,5 @@ protected:
     }
     CTestSite* m_pSite = nullptr;
 };
-
-TEST_F(AttachedControl, CreateIsTheControlsOwnAndLeavesTheExtendedStyle)
-{
-    const LONG lExStyle = ::GetWindowLongW(m_hWndChild, GWL_EXSTYLE);
-    CREATESTRUCTW cs{};
-    cs.dwExStyle = WS_EX_LAYOUTRTL;
-    EXPECT_EQ(0, ::SendMessageW(m_hWndChild, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)));
-    EXPECT_EQ(lExStyle, ::GetWindowLongW(m_hWndChild, GWL_EXSTYLE));
-}
-
-TEST_F(AttachedControl, ThumbDragsScrollTheViewToTheThumbsPosition)
-{
-    for (int nBar : {SB_HORZ, SB_VERT}) {
-        SCROLLINFO si = {sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE, 0, 500, 100, 0, 0};
-        ::SetScrollInfo(m_hWndChild, nBar, &si, TRUE);
-    }
-    ::SendMessageW(m_hWndChild, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 37), 0);
-    EXPECT_EQ(37, m_pControl->m_nOffsetX);
-    ::SendMessageW(m_hWndChild, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 120), 0);
-    EXPECT_EQ(120, m_pControl->m_nOffsetY);
-    EXPECT_EQ(37, m_pControl->m_nOffsetX);
-    // Other codes scroll as the view does, from the bar's own position.
-    ::SendMessageW(m_hWndChild, WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 300), 0);
-    EXPECT_EQ(38, m_pControl->m_nOffsetX);
-}
 
 }  // namespace

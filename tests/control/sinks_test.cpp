@@ -58,15 +58,10 @@ TEST_F(ControlSinks, CookiesFollowTheLargestPresentOne)
     EXPECT_EQ(S_OK, m_spAdvice->Unadvise(6));
     EXPECT_EQ(6u, AdviseSink());
     EXPECT_EQ(1u, m_sinks[2]->RefCount()) << "Unadvise released the sink";
-}
 
-TEST_F(ControlSinks, EmptyingTheListStartsTheCookiesAgain)
-{
-    AdviseSink();
-    AdviseSink();
+    // Emptying the list starts the cookies again.
     EXPECT_EQ(S_OK, m_spAdvice->Unadvise(QORSCAN_COOKIE_ALL));
     EXPECT_EQ(1u, m_sinks[0]->RefCount());
-    EXPECT_EQ(1u, m_sinks[1]->RefCount());
     EXPECT_EQ(1u, AdviseSink());
 }
 
@@ -86,8 +81,11 @@ TEST_F(ControlSinks, BadAdviseAndUnknownCookies)
     EXPECT_EQ(1u, m_sinks.back()->notifies.size()) << "an unknown cookie removed nothing";
 }
 
-TEST_F(ControlSinks, WritesReachTheSinksInOrderOfRegistration)
+TEST_F(ControlSinks, WritesReachTheSinksInOrderAndSkipThoseWithoutNotify)
 {
+    // A site without IQORNotify stands for any object that does not answer it.
+    CTestSite* pPlain = CTestSite::Create(nullptr, false);
+    EXPECT_EQ(S_OK, m_spAdvice->Advise(static_cast<IOleWindow*>(pPlain), nullptr));
     AdviseSink();
     AdviseSink();
     std::vector<int> order;
@@ -96,16 +94,6 @@ TEST_F(ControlSinks, WritesReachTheSinksInOrderOfRegistration)
     WriteKey(QORSCAN_KEY_SCAN_TYPE);
     EXPECT_EQ((std::vector<int>{0, 1}), order);
     EXPECT_EQ((std::vector<std::string>{"scan.type = vt 3"}), m_sinks[0]->notifies);
-}
-
-TEST_F(ControlSinks, ASinkWithoutNotifyIsSkipped)
-{
-    // A site without IQORNotify stands for any object that does not answer it.
-    CTestSite* pPlain = CTestSite::Create(nullptr, false);
-    EXPECT_EQ(S_OK, m_spAdvice->Advise(static_cast<IOleWindow*>(pPlain), nullptr));
-    AdviseSink();
-    WriteKey(QORSCAN_KEY_SCAN_TYPE);
-    EXPECT_EQ(1u, m_sinks[0]->notifies.size());
     m_spAdvice->Unadvise(QORSCAN_COOKIE_ALL);
     EXPECT_EQ(1u, pPlain->RefCount());
     pPlain->Release();

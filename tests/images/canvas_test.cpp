@@ -77,20 +77,6 @@ TEST(ComposeCanvas, WiderButShorterSourceWritesOnlyItsRows)
     EXPECT_EQ(1.0f, view.m_fReceivedFraction);
 }
 
-TEST(ComposeCanvas, AreaSmallerThanTheDestinationLeavesTheRestAlone)
-{
-    CScanViewPreview view;
-    auto src = Numbered(2, 1);
-    auto dst = Filled(4, 3, kOld);
-    ASSERT_TRUE(view.ComposeCanvas(dst.get(), src.get(), 3, 2, false));
-    const std::vector<Gdiplus::ARGB> expected = {
-        At(0, 0), At(1, 0), kWhite, kOld,
-        kDimGray, kDimGray, kDimGray, kOld,
-        kOld, kOld, kOld, kOld};
-    EXPECT_EQ(expected, Pixels(*dst));
-    EXPECT_FLOAT_EQ(0.5f, view.m_fReceivedFraction);
-}
-
 TEST(ComposeCanvas, FailedLockReleasesTheOtherAndKeepsTheFraction)
 {
     CScanViewPreview view;
@@ -143,20 +129,16 @@ TEST_F(ScanCanvas, BeginMakesAGrayBackgroundOfTheClientAndTheScanAspect)
     w.view.ResetScanCanvas();
     ASSERT_TRUE(w.view.m_pLivePage);
     EXPECT_EQ(Pixels(*w.view.m_pLiveBackground), Pixels(*w.view.m_pLivePage));
-}
 
-TEST_F(ScanCanvas, ZeroWidthMeansSquare)
-{
-    w.view.BeginScanCanvas(0, 480);
+    w.view.BeginScanCanvas(0, 480);  // a zero width means square
     EXPECT_EQ(1.0f, w.view.m_fScanAspect);
 }
 
-TEST_F(ScanCanvas, BeginHidesTheFramesAndStartsTheWheel)
+TEST_F(ScanCanvas, BeginStartsTheWheelAndTheFirstPartialPreviewStopsIt)
 {
     w.view.m_bFramesVisible = true;
-    w.view.BeginScanCanvas(100, 100);
+    w.view.BeginScanCanvas(40, 40);
     EXPECT_FALSE(w.view.m_bFramesVisible);
-    // The wheel's timer runs: a tick arrives after one period.
     bool ticked = false;
     w.window.onMessage = [&](UINT message, WPARAM wParam, LPARAM, LRESULT*) {
         ticked |= message == WM_TIMER && wParam == 548;
@@ -165,6 +147,14 @@ TEST_F(ScanCanvas, BeginHidesTheFramesAndStartsTheWheel)
     QorAdvanceClock(180);
     uitest::Pump();
     EXPECT_TRUE(ticked);
+
+    const auto file = folder / "prev_1.jpg";
+    ASSERT_TRUE(imagetest::WriteJpeg(file.string(), 40, 10, 1));
+    ASSERT_TRUE(w.view.LoadPartialPreview(TestFolder::Wide(file).c_str()));
+    ticked = false;
+    QorAdvanceClock(1000);
+    uitest::Pump();
+    EXPECT_FALSE(ticked);
 }
 
 // --- Partial previews
@@ -187,22 +177,6 @@ TEST_F(ScanCanvas, PartialPreviewFillsTheReceivedRowsOfTheScanAspect)
     EXPECT_TRUE(std::all_of(canvas.begin() + 1000 * 300, canvas.end(), [](Gdiplus::ARGB p) { return p == kDimGray; }))
         << "rows 300 to 1499 are dim gray";
     EXPECT_EQ(TestFolder::Wide(file), std::u16string(w.view.m_szPartialFile));
-}
-
-TEST_F(ScanCanvas, FirstPartialPreviewStopsTheWheel)
-{
-    const auto file = folder / "prev_1.jpg";
-    ASSERT_TRUE(imagetest::WriteJpeg(file.string(), 40, 10, 1));
-    w.view.BeginScanCanvas(40, 40);
-    ASSERT_TRUE(w.view.LoadPartialPreview(TestFolder::Wide(file).c_str()));
-    bool ticked = false;
-    w.window.onMessage = [&](UINT message, WPARAM, LPARAM, LRESULT*) {
-        ticked |= message == WM_TIMER;
-        return false;
-    };
-    QorAdvanceClock(1000);
-    uitest::Pump();
-    EXPECT_FALSE(ticked);
 }
 
 TEST_F(ScanCanvas, MissingOrUnnameablePartialFileChangesNothing)

@@ -200,16 +200,16 @@ protected:
     CScanViewPreview view;
 };
 
-TEST_F(FolderDelete, FilesGoTheFolderStaysAndLinksAreNotFollowed)
+TEST_F(FolderDelete, FilesGoThenTheTreeAndLinksAreNotFollowed)
 {
     view.DeleteFolderFiles((TestFolder::Wide(target) + u"/").c_str());
     EXPECT_TRUE(std::filesystem::is_directory(target));
     EXPECT_EQ(Strings{}, Names(target));
     EXPECT_EQ(Strings{"keep.jpg"}, Names(outside));
-}
 
-TEST_F(FolderDelete, TreeGoesWholeAndLinksAreNotFollowed)
-{
+    std::filesystem::create_directories(target / "sub");
+    imagetest::WriteJpeg((target / "sub" / "b.jpg").string(), 4, 4, 0);
+    std::filesystem::create_directory_symlink(outside, target / "link");
     view.DeleteFolderTree((TestFolder::Wide(target) + u"/").c_str());
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_EQ(Strings{"keep.jpg"}, Names(outside));

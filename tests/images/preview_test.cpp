@@ -16,28 +16,6 @@ const Gdiplus::ARGB kDimGray = 0xFF696969;
 
 // --- Resource images
 
-TEST(ResourceImages, ConstructionLoadsTheSamplesWithTheirPageSizesAndTheGlyph)
-{
-    CScanViewPreview view;
-    ASSERT_TRUE(view.m_pSamplePortrait && view.m_pSampleLandscape && view.m_pCloseGlyph);
-    EXPECT_EQ(637u, view.m_pSamplePortrait->GetWidth());
-    EXPECT_EQ(877u, view.m_pSamplePortrait->GetHeight());
-    EXPECT_EQ(1275u, view.m_pSampleLandscape->GetWidth());
-    EXPECT_EQ(877u, view.m_pSampleLandscape->GetHeight());
-    EXPECT_EQ(16u, view.m_pCloseGlyph->GetWidth());
-    EXPECT_EQ(75.0f, view.m_pSamplePortrait->GetHorizontalResolution());
-    EXPECT_EQ(75.0f, view.m_pSampleLandscape->GetVerticalResolution());
-    const RECT portrait = {0, 0, 8493, 11693}, landscape = {0, 0, 17000, 11693};
-    EXPECT_TRUE(EqualRect(&portrait, &view.m_rcPortraitPage));
-    EXPECT_TRUE(EqualRect(&landscape, &view.m_rcLandscapePage));
-    EXPECT_TRUE(view.m_bSampleShown);
-    // Each image's bytes stay in a locked block of their own while the image lives.
-    for (HGLOBAL hData : {view.m_hSamplePortraitData, view.m_hSampleLandscapeData, view.m_hCloseGlyphData}) {
-        ASSERT_NE(nullptr, hData);
-        EXPECT_GT(GlobalSize(hData), 0u);
-    }
-}
-
 TEST(ResourceImages, MissingResourceGivesNoBitmap)
 {
     CScanViewPreview view;
@@ -90,7 +68,8 @@ TEST_F(PreviewImage, PageAspectPadsBelowWithTheBaseStyleColour)
     }
 }
 
-TEST_F(PreviewImage, CanvasNeverShorterThanThePicture)
+// The canvas is never shorter than the picture.
+TEST_F(PreviewImage, PageAspectBelowThePicturesAddsNothing)
 {
     for (float aspect : {1.0f, 1.1f}) {
         ShowFinal(aspect, 1);
@@ -124,18 +103,6 @@ TEST_F(PreviewImage, SampleFollowsThePageOrientation)
     EXPECT_EQ(637u, w.view.m_pPreviewSource->GetWidth());
     EXPECT_EQ(877u, w.view.m_pPreviewSource->GetHeight());
     EXPECT_EQ(Pixels(*w.view.m_pSamplePortrait), Pixels(*w.view.m_pPreviewSource));
-}
-
-TEST_F(PreviewImage, WithoutSamplesOnlyTheViewIsRefreshed)
-{
-    ShowFinal(1.0f, 1);
-    Gdiplus::Bitmap* const pSource = w.view.m_pPreviewSource.get();
-    w.view.m_pSampleLandscape.reset();
-    w.view.m_bLandscape = true;
-    EXPECT_TRUE(w.view.SetPreviewImage());
-    EXPECT_EQ(pSource, w.view.m_pPreviewSource.get());
-    EXPECT_FALSE(w.view.m_bSampleShown);
-    EXPECT_TRUE(std::filesystem::exists(file)) << "the preview file stays when no sample is shown";
 }
 
 TEST_F(PreviewImage, VanishedOrUnnameableFileChangesNothing)
@@ -176,34 +143,6 @@ TEST_F(PreviewImage, BothFlipsAndAQuarterTurnEqualATurnLeft)
     EXPECT_EQ(Pixels(*expected), Pixels(*w.view.m_pPreviewImage));
     const RECT turned = {0, 0, 1200, 1000};
     EXPECT_TRUE(EqualRect(&turned, &w.view.m_rcImage));
-}
-
-TEST_F(PreviewImage, OrientationStartsAgainFromTheSource)
-{
-    ShowFinal(1.0f, 1);
-    const std::vector<Gdiplus::ARGB> upright = Pixels(*w.view.m_pPreviewSource);
-    for (int i = 0; i < 4; ++i)
-        w.view.RotateRight();
-    w.view.MirrorHorizontal();
-    w.view.MirrorHorizontal();
-    EXPECT_EQ(upright, Pixels(*w.view.m_pPreviewImage));
-    EXPECT_EQ(upright, Pixels(*w.view.m_pPreviewSource)) << "the source is never turned";
-}
-
-TEST_F(PreviewImage, ReapplyEndsThePartialPreviewsAndTurnsThePreview)
-{
-    ShowFinal(1.0f, 1);
-    w.view.m_matOrientation.Multiply(&w.view.m_matRotateRight, Gdiplus::MatrixOrderAppend);
-    w.view.m_bPartialPreview = true;
-    w.view.ReapplyOrientation();
-    EXPECT_FALSE(w.view.m_bPartialPreview);
-    EXPECT_EQ(1200u, w.view.m_pPreviewImage->GetWidth());
-
-    w.view.ReleaseImages();
-    w.view.m_bPartialPreview = true;
-    w.view.ReapplyOrientation();
-    EXPECT_FALSE(w.view.m_bPartialPreview);
-    EXPECT_FALSE(w.view.m_pPreviewImage);
 }
 
 // --- Release

@@ -1,12 +1,6 @@
 // The preview window as the control uses it: a host frame with a child window that the view
-// subclasses. Its message map and the fall-through to the busy overlay and the framework,
-// the layout for a new page, crop or size, the scroll bars and the frame views.
+// subclasses. The layout for a new page, crop or size, the scroll bars and the frame views.
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
 #include "view_test_support.h"
 
@@ -16,22 +10,8 @@ using uitest::Pump;
 using uitest::RecordingView;
 using uitest::TestWindow;
 
-constexpr DWORD kGrey = 0x696969;  // the paint's background, RGB of a GDI fill
 constexpr RECT kLetter = {0, 0, 8500, 11000};  // page units
 
-// The messages that reach the host's own procedure of the child window, behind the view.
-std::vector<UINT> g_hostMessages;
-
-LRESULT CALLBACK HostChildProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
-    g_hostMessages.push_back(uMsg);
-    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
-}
-
-bool HostSaw(UINT uMsg)
-{
-    return std::find(g_hostMessages.begin(), g_hostMessages.end(), uMsg) != g_hostMessages.end();
-}
 
 // A host frame with an 800 x 600 child window at (10, 10), subclassed by the view.
 class PreviewWindow : public ::testing::Test {
@@ -41,7 +21,7 @@ protected:
         static const ATOM atom = [] {
             WNDCLASSEXW wc{};
             wc.cbSize = sizeof(wc);
-            wc.lpfnWndProc = HostChildProc;
+            wc.lpfnWndProc = ::DefWindowProcW;
             wc.lpszClassName = u"QorPreviewHostChild";
             return ::RegisterClassExW(&wc);
         }();
@@ -51,7 +31,6 @@ protected:
         ASSERT_NE(nullptr, m_hWndChild);
         ASSERT_TRUE(m_view.SubclassWindow(m_hWndChild));
         Pump();
-        g_hostMessages.clear();
     }
     void TearDown() override
     {
@@ -122,136 +101,6 @@ protected:
     HWND m_hWndChild = nullptr;
     RecordingView m_view;
 };
-
-// --- Construction and destruction
-
-TEST(PreviewObject, NewViewHoldsTheInitialState)
-{
-    CScanViewPreview view;
-    EXPECT_EQ((RECT{0, 0, 0, 0}), view.m_rcFit);
-    EXPECT_EQ((RECT{0, 0, 0, 0}), view.m_rcCropFit);
-    EXPECT_EQ(1.0f, view.m_fPageAspect);
-    EXPECT_EQ(24, view.m_nColorMode);
-    EXPECT_TRUE(view.m_bFitPage);
-    EXPECT_EQ(1.0f, view.m_fPageAspectSaved);
-    EXPECT_FALSE(view.m_bPartialPreview || view.m_bAutoCropPending || view.m_bPageLandscape);
-    EXPECT_TRUE(view.m_bFramesVisible);
-    EXPECT_EQ(nullptr, view.m_pActiveTracker);
-    EXPECT_EQ(1u, view.m_dwBaseStyle);
-    // The framework's scroll state and the idle busy wheel.
-    POINT ptOffset = {-1, -1};
-    SIZE sizeAll = {-1, -1};
-    view.GetScrollOffset(ptOffset);
-    view.GetScrollSize(sizeAll);
-    EXPECT_EQ(0, ptOffset.x + ptOffset.y + sizeAll.cx + sizeAll.cy);
-    EXPECT_EQ(3, view.m_nWheelLines);
-    EXPECT_EQ(3, view.m_nHWheelChars);
-    EXPECT_EQ(0.0f, view.m_fAngle);
-    EXPECT_FALSE(view.m_bRunning);
-    EXPECT_EQ(&view, view.m_pOwner);
-    // The samples measured at 75 dpi, and the close glyph handed to the crop tracker.
-    EXPECT_EQ((RECT{0, 0, 8493, 11693}), view.m_rcPortraitPage);
-    EXPECT_EQ((RECT{0, 0, 17000, 11693}), view.m_rcLandscapePage);
-    ASSERT_NE(nullptr, view.m_pCloseGlyph);
-    EXPECT_EQ(view.m_pCloseGlyph.get(), view.m_tracker.closeGlyph);
-}
-
-TEST(PreviewObject, DestructionEmptiesTheEnginePreviewFolder)
-{
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "qor_engine_folder_test";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder / "sub");
-    for (const char* name : {"prev_1.jpg", "prev_100.jpg", "qor_org_preview.jpg"})
-        std::ofstream(folder / name) << "x";
-    {
-        CScanViewPreview view;
-        const std::u16string path = folder.u16string() + u"/";
-        ASSERT_LT(path.size(), 262u);
-        std::copy(path.begin(), path.end(), view.m_szEngineFolder);
-    }
-    EXPECT_TRUE(std::filesystem::exists(folder));
-    EXPECT_FALSE(std::filesystem::exists(folder / "prev_1.jpg"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "prev_100.jpg"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "qor_org_preview.jpg"));
-    std::filesystem::remove_all(folder);
-}
-
-// --- Message map
-
-TEST_F(PreviewWindow, CreateTakesTheRightToLeftLayoutOffAndGoesOn)
-{
-    CREATESTRUCTW cs = {};
-    cs.style = WS_CHILD;
-    cs.dwExStyle = WS_EX_LAYOUTRTL | WS_EX_CLIENTEDGE;
-    ::SendMessageW(m_hWndChild, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
-    EXPECT_EQ(static_cast<DWORD>(WS_EX_CLIENTEDGE | WS_EX_LEFTSCROLLBAR),
-              static_cast<DWORD>(::GetWindowLongW(m_hWndChild, GWL_EXSTYLE)));
-    EXPECT_TRUE(HostSaw(WM_CREATE));
-
-    // Without a right-to-left layout, or without creation data, nothing changes.
-    ::SetWindowLongW(m_hWndChild, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
-    cs.dwExStyle = WS_EX_TOPMOST;
-    ::SendMessageW(m_hWndChild, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
-    ::SendMessageW(m_hWndChild, WM_CREATE, 0, 0);
-    EXPECT_EQ(static_cast<DWORD>(WS_EX_CLIENTEDGE), static_cast<DWORD>(::GetWindowLongW(m_hWndChild, GWL_EXSTYLE)));
-}
-
-TEST_F(PreviewWindow, MessagesEndAtTheViewOrFallThroughInOrder)
-{
-    struct Row {
-        UINT uMsg;
-        LRESULT expected;
-        bool reachesHost;
-    };
-    const Row rows[] = {
-        {WM_ERASEBKGND, 1, false},  {WM_LBUTTONUP, 0, false},  {WM_DESTROY, 0, false},
-        {WM_SIZE, 1, false},        {WM_HSCROLL, 0, false},    {WM_VSCROLL, 0, false},
-        {WM_SETTINGCHANGE, 0, true},  // the framework reads the wheel settings and lets it go on
-        {WM_MOUSEWHEEL, 0, false},  // the framework's wheel takes it
-        {WM_TIMER, 0, true},        // another timer than the busy wheel's passes through
-    };
-    for (const Row& row : rows) {
-        g_hostMessages.clear();
-        const WPARAM wParam = row.uMsg == WM_MOUSEWHEEL ? MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA))
-                                                         : (row.uMsg == WM_TIMER ? 7 : 0);
-        EXPECT_EQ(row.expected, ::SendMessageW(m_hWndChild, row.uMsg, wParam, 0)) << "message " << row.uMsg;
-        EXPECT_EQ(row.reachesHost, HostSaw(row.uMsg)) << "message " << row.uMsg;
-    }
-}
-
-TEST_F(PreviewWindow, PaintLeavesTheMessageToTheBusyOverlay)
-{
-    Blacken();
-    ::InvalidateRect(m_hWndChild, nullptr, FALSE);
-    ::UpdateWindow(m_hWndChild);
-    std::vector<DWORD> pixels = Pixels();
-    const RECT rc = Client();
-    const size_t centre = static_cast<size_t>(rc.bottom / 2) * rc.right + rc.right / 2 + 14;
-    EXPECT_EQ(kGrey, pixels[0]);
-    EXPECT_EQ(kGrey, pixels[centre]);
-
-    // With the wheel running the overlay draws over the same paint.
-    m_view.SetBusy(true);
-    ::InvalidateRect(m_hWndChild, nullptr, FALSE);
-    ::UpdateWindow(m_hWndChild);
-    pixels = Pixels();
-    EXPECT_EQ(kGrey, pixels[0]);
-    int changed = 0;
-    for (int y = rc.bottom / 2 - 22; y < rc.bottom / 2 + 22; ++y)
-        for (int x = rc.right / 2 - 22; x < rc.right / 2 + 22; ++x)
-            changed += pixels[static_cast<size_t>(y) * rc.right + x] != kGrey;
-    EXPECT_GT(changed, 100);
-    m_view.SetBusy(false);
-}
-
-TEST_F(PreviewWindow, PrintClientPaintsIntoTheCallersDC)
-{
-    uitest::MemoryCanvas canvas(800, 600, RGB(0, 0, 0));
-    ::SendMessageW(m_hWndChild, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
-    EXPECT_EQ(kGrey, canvas.At(0, 0));
-    EXPECT_EQ(kGrey, canvas.At(799, 599));
-    EXPECT_FALSE(HostSaw(WM_PRINTCLIENT));  // the framework's map ends it
-}
 
 // --- Layout
 
@@ -355,9 +204,12 @@ TEST_F(PreviewWindow, ScrollBarsAppearTakeClientAreaAndKeepTheThumb)
     EXPECT_EQ(static_cast<UINT>(m_view.ViewToImageY(rcClient.bottom)), v.nPage);
     EXPECT_EQ(849, Bar(SB_HORZ).nMax);
 
-    // Halfway down, then twice the zoom: the thumb stays halfway.
+    // SB_BOTTOM goes to nMax, not to the last full page; then halfway down at twice the
+    // zoom, the thumb stays halfway.
     ::SendMessageW(m_hWndChild, WM_VSCROLL, SB_BOTTOM, 0);
     ASSERT_EQ(1099, m_view.m_nOffsetY);
+    ::SendMessageW(m_hWndChild, WM_HSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(849, m_view.m_nOffsetX);
     m_view.m_nOffsetY = 0;
     SCROLLINFO half = {sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, 550, 0};
     ::SetScrollInfo(m_hWndChild, SB_VERT, &half, TRUE);
@@ -370,48 +222,9 @@ TEST_F(PreviewWindow, ScrollBarsAppearTakeClientAreaAndKeepTheThumb)
     EXPECT_EQ(0, m_view.m_nOffsetY);  // the offset waits for the next scroll request
 
     // Back to fit: the bars go and the offsets with them.
-    m_view.m_nOffsetX = 5;
     Zoom(0);
     EXPECT_EQ(0u, Style() & (WS_HSCROLL | WS_VSCROLL));
     EXPECT_EQ(0, m_view.m_nOffsetX);
-}
-
-TEST_F(PreviewWindow, ClientWithoutWidthLeavesTheBars)
-{
-    ShowLetterPage({1000, 1000, 2000, 2000});
-    Zoom(1);
-    const SCROLLINFO before = Bar(SB_VERT);
-    ::MoveWindow(m_hWndChild, 10, 10, 0, 600, TRUE);
-    m_view.UpdateScrollBars();
-    const SCROLLINFO after = Bar(SB_VERT);
-    EXPECT_EQ(before.nMax, after.nMax);
-    EXPECT_EQ(before.nPage, after.nPage);
-    EXPECT_NE(0u, Style() & WS_VSCROLL);
-}
-
-TEST_F(PreviewWindow, ScrollRequestsMoveTheOffsetUpToNMax)
-{
-    ShowLetterPage({1000, 1000, 2000, 2000});
-    Zoom(1);
-    const int nPage = static_cast<int>(Bar(SB_VERT).nPage);
-    // The bar itself holds no position past its last full page (1099 - nPage + 1), as on
-    // Windows; the view's offset does.
-    const int nLastFullPage = 1099 - nPage + 1;
-    struct Step {
-        WORD code;
-        int expected;
-    };
-    const Step steps[] = {
-        {SB_LINEDOWN, 1}, {SB_PAGEDOWN, 1 + nPage}, {SB_LINEUP, std::min(1 + nPage, nLastFullPage) - 1},
-        {SB_TOP, 0},      {SB_LINEUP, 0},           {SB_BOTTOM, 1099},
-    };
-    for (const Step& step : steps) {
-        ::SendMessageW(m_hWndChild, WM_VSCROLL, step.code, 0);
-        EXPECT_EQ(step.expected, m_view.m_nOffsetY) << "code " << step.code;
-    }
-    EXPECT_EQ(0, m_view.m_nOffsetX);
-    ::SendMessageW(m_hWndChild, WM_HSCROLL, SB_BOTTOM, 0);
-    EXPECT_EQ(849, m_view.m_nOffsetX);
 }
 
 TEST_F(PreviewWindow, ThumbPositionKeepsThePositionButRefreshes)

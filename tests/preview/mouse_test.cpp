@@ -1,6 +1,6 @@
 // Editing the crop frames with the mouse, through injected input: moving and resizing,
-// deleting through the close glyph, dragging out new frames, where a press counts, the
-// cursor's confinement during a drag and the cursor shapes.
+// deleting through the close glyph, dragging out new frames, where a press counts and the
+// cursor's confinement during a drag.
 #include <windows.h>
 
 #include "view_test_support.h"
@@ -274,44 +274,6 @@ TEST_F(MouseEditing, PressCountsOnThePaperGrownByOnePixel)
     ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
     EXPECT_FALSE(::GetUpdateRect(window, nullptr, FALSE));
     EXPECT_EQ(count, view.m_vecTrackers.size());
-}
-
-TEST_F(MouseEditing, CursorShowsThePartUnderThePointer)
-{
-    bool hostSawSetCursor = false;
-    window.onMessage = [&](UINT message, WPARAM, LPARAM, LRESULT*) {
-        hostSawSetCursor = hostSawSetCursor || message == WM_SETCURSOR;
-        return false;
-    };
-    const RECT frame = Tracker(0);
-    const LPARAM lParamClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
-    const struct {
-        int x, y;
-        HCURSOR cursor;
-        LRESULT result;
-    } cases[] = {
-        {frame.left, frame.top, uitest::ModuleCursor(105), 1},
-        {(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2, uitest::ModuleCursor(109), 1},
-        {400, 500, LoadCursorW(nullptr, IDC_CROSS), 0},
-    };
-    for (const auto& c : cases) {
-        SetCursor(nullptr);
-        window.MoveTo(c.x, c.y);
-        Pump();
-        EXPECT_EQ(c.cursor, QorGetCurrentCursor()) << c.x << ", " << c.y;
-        EXPECT_EQ(c.result, ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.hwnd), lParamClient));
-    }
-    EXPECT_FALSE(hostSawSetCursor);
-
-    // Hidden frames, or another window's cursor message, go on to the default handling.
-    view.m_bFramesVisible = false;
-    window.MoveTo(frame.left, frame.top);
-    Pump();
-    EXPECT_TRUE(hostSawSetCursor);
-    view.m_bFramesVisible = true;
-    hostSawSetCursor = false;
-    ::SendMessageW(window, WM_SETCURSOR, 0, lParamClient);
-    EXPECT_TRUE(hostSawSetCursor);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <winreg.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "RectTrackerBase.h"
 #include "ui_test_support.h"
@@ -11,7 +12,6 @@
 namespace {
 
 using uitest::Pump;
-using uitest::VirtualSlot;
 using uitest::TestWindow;
 
 constexpr RECT kFrame = {100, 100, 200, 180};
@@ -23,46 +23,7 @@ RECT HandleRect(CRectTrackerBase& t, int handle)
     return r;
 }
 
-// --- Object layout
-
-TEST(RectTrackerLayout, VirtualOperationsKeepTheirSlots)
-{
-    EXPECT_EQ(0, VirtualSlot(&CRectTrackerBase::Draw));
-    EXPECT_EQ(1, VirtualSlot(&CRectTrackerBase::SetCursorForHit));
-    EXPECT_EQ(2, VirtualSlot(&CRectTrackerBase::HitTest));
-    EXPECT_EQ(3, VirtualSlot(&CRectTrackerBase::DrawDragFeedback));
-    EXPECT_EQ(4, VirtualSlot(&CRectTrackerBase::AdjustRect));
-    EXPECT_EQ(5, VirtualSlot(&CRectTrackerBase::OnRectChanged));
-    EXPECT_EQ(6, VirtualSlot(&CRectTrackerBase::GetHandleMask));
-    // Slot 7 is the destructor; this ABI gives it two entries (complete and deleting).
-    EXPECT_EQ(9, VirtualSlot(&CRectTrackerBase::GetHandleRect));
-    EXPECT_EQ(10, VirtualSlot(&CRectTrackerBase::GetHandleSize));
-}
-
-TEST(RectTrackerLayout, FieldsFollowTheVtablePointerInOrder)
-{
-    CRectTrackerBase t(kFrame, 0);
-    const char* base = reinterpret_cast<const char*>(&t);
-    EXPECT_EQ(static_cast<std::ptrdiff_t>(sizeof(void*)), reinterpret_cast<const char*>(&t.style) - base);
-    const void* fields[] = {&t.style,     &t.rect,       &t.minSize, &t.handleSize, &t.allowInvert,
-                            &t.lastRect,  &t.lastBorder, &t.erasing, &t.finalErase};
-    for (size_t i = 1; i < std::size(fields); ++i)
-        EXPECT_LT(fields[i - 1], fields[i]) << "field " << i;
-}
-
-TEST(RectTrackerLayout, ConstructionSetsTheDefaults)
-{
-    CRectTrackerBase t(kFrame, CRectTrackerBase::StyleDottedLine);
-    EXPECT_EQ(kFrame, t.rect);
-    EXPECT_EQ(CRectTrackerBase::StyleDottedLine, t.style);
-    EXPECT_EQ(4, t.handleSize);  // the profile of the test registry is empty
-    EXPECT_EQ(8, t.minSize.cx);
-    EXPECT_EQ(8, t.minSize.cy);
-    EXPECT_FALSE(t.allowInvert);
-    EXPECT_FALSE(t.erasing);
-    EXPECT_FALSE(t.finalErase);
-    EXPECT_TRUE(IsRectEmpty(&t.lastRect));
-}
+// --- The handle size from the profile
 
 TEST(RectTrackerLayout, HandleSizeComesFromTheWindowsProfileOnce)
 {
@@ -109,11 +70,10 @@ TEST(RectTrackerHandles, EdgeHandlesAppearFromFiveSparePixels)
     EXPECT_EQ(0xFFu, t.GetHandleMask());
     t.rect = {0, 0, 16, 16};
     EXPECT_EQ(0x0Fu, t.GetHandleMask());
-}
 
-TEST(RectTrackerHandles, BoundingRectangleGrowsByHandlesAndLine)
-{
-    CRectTrackerBase t(RECT{200, 180, 100, 100}, 0);
+    // The bounding rectangle grows by the handles and the line.
+    t.rect = {200, 180, 100, 100};
+    t.style = 0;
     RECT r;
     t.GetBoundingRect(&r);
     EXPECT_EQ((RECT{100, 100, 200, 180}), r);
@@ -177,22 +137,14 @@ protected:
     TrackerDrag() : window(400, 300), tracker(kFrame, CRectTrackerBase::StyleHandlesOutside) {}
 
     // A press on the window starts the drag, as a control's WM_LBUTTONDOWN handler does.
-    void TrackOnPress(BOOL allowInvert)
+    void TrackOnPress(BOOL allowInvert, bool newRect = false)
     {
-        window.onMessage = [this, allowInvert](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+        window.onMessage = [this, allowInvert, newRect](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
             if (message != WM_LBUTTONDOWN)
                 return false;
-            tracked = tracker.Track(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), allowInvert, nullptr);
-            *result = 0;
-            return true;
-        };
-    }
-    void TrackNewOnPress(BOOL allowInvert)
-    {
-        window.onMessage = [this, allowInvert](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
-            if (message != WM_LBUTTONDOWN)
-                return false;
-            tracked = tracker.TrackNewRect(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), allowInvert);
+            const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+            tracked = newRect ? tracker.TrackNewRect(window, x, y, allowInvert)
+                              : tracker.Track(window, x, y, allowInvert, nullptr);
             *result = 0;
             return true;
         };
@@ -203,80 +155,39 @@ protected:
     BOOL tracked = -1;
 };
 
-TEST_F(TrackerDrag, RightEdgeStopsAtTheMinimumWidthWithoutInversion)
+TEST_F(TrackerDrag, ResizeMoveAndNewRectangle)
 {
-    TrackOnPress(FALSE);
-    window.Press(200, 140);  // the right handle
-    window.MoveTo(150, 140);
-    window.MoveTo(50, 140);
-    window.Release(50, 140);
-    Pump();
-    EXPECT_TRUE(tracked);
-    EXPECT_EQ((RECT{100, 100, 108, 180}), tracker.rect);
-    EXPECT_EQ(nullptr, GetCapture());
-}
-
-TEST_F(TrackerDrag, InvertedRectangleKeepsTheMinimumWidthOnItsNewSide)
-{
-    TrackOnPress(TRUE);
-    window.Press(200, 140);
-    window.MoveTo(95, 140);
-    window.Release(95, 140);
-    Pump();
-    EXPECT_TRUE(tracked);
-    EXPECT_EQ((RECT{100, 100, 92, 180}), tracker.rect);
-
-    tracker.rect = kFrame;
-    window.Press(200, 140);
-    window.MoveTo(50, 140);
-    window.Release(50, 140);
-    Pump();
-    EXPECT_EQ((RECT{100, 100, 50, 180}), tracker.rect);  // far enough: no correction
-}
-
-TEST_F(TrackerDrag, MoveKeepsTheSizeAndFollowsTheGrabPoint)
-{
-    TrackOnPress(FALSE);
-    window.Press(150, 140);
-    window.MoveTo(170, 130);
-    window.Release(171, 135);
-    Pump();
-    EXPECT_TRUE(tracked);
-    EXPECT_EQ((RECT{121, 95, 221, 175}), tracker.rect);
-}
-
-TEST_F(TrackerDrag, MoveEndingWhereItStartedReturnsFalse)
-{
-    TrackOnPress(FALSE);
-    window.Press(150, 140);
-    window.MoveTo(170, 150);
-    window.MoveTo(150, 140);
-    window.Release(150, 140);
-    Pump();
-    EXPECT_FALSE(tracked);
-    EXPECT_EQ(kFrame, tracker.rect);
-}
-
-TEST_F(TrackerDrag, NewRectangleMayEndInverted)
-{
-    TrackNewOnPress(TRUE);
-    window.Press(100, 50);
-    window.MoveTo(80, 70);
-    window.MoveTo(60, 90);
-    window.Release(60, 90);
-    Pump();
-    EXPECT_TRUE(tracked);
-    EXPECT_EQ((RECT{100, 50, 60, 90}), tracker.rect);
-}
-
-TEST_F(TrackerDrag, PressAndReleaseWithoutMovingCreatesNothing)
-{
-    TrackNewOnPress(TRUE);
-    window.Press(100, 50);
-    window.Release(100, 50);
-    Pump();
-    EXPECT_FALSE(tracked);
-    EXPECT_EQ((RECT{100, 50, 100, 50}), tracker.rect);
+    struct Case {
+        const char* name;
+        bool newRect;
+        BOOL allowInvert;
+        POINT press;
+        std::vector<POINT> moves;  // the release is at the last point
+        BOOL tracked;
+        RECT expected;
+    } const cases[] = {
+        {"right edge stops at the minimum width", false, FALSE, {200, 140}, {{150, 140}, {50, 140}}, TRUE,
+         {100, 100, 108, 180}},
+        {"inverted keeps the minimum on its new side", false, TRUE, {200, 140}, {{95, 140}}, TRUE, {100, 100, 92, 180}},
+        {"inverted far enough", false, TRUE, {200, 140}, {{50, 140}}, TRUE, {100, 100, 50, 180}},
+        {"move follows the grab point", false, FALSE, {150, 140}, {{170, 130}, {171, 135}}, TRUE, {121, 95, 221, 175}},
+        {"move back to the start", false, FALSE, {150, 140}, {{170, 150}, {150, 140}}, FALSE, kFrame},
+        {"new rectangle inverted", true, TRUE, {100, 50}, {{80, 70}, {60, 90}}, TRUE, {100, 50, 60, 90}},
+        {"new rectangle without moving", true, TRUE, {100, 50}, {}, FALSE, {100, 50, 100, 50}},
+    };
+    for (const Case& c : cases) {
+        tracker.rect = kFrame;
+        TrackOnPress(c.allowInvert, c.newRect);
+        window.Press(c.press.x, c.press.y);
+        POINT last = c.press;
+        for (const POINT& pt : c.moves)
+            window.MoveTo((last = pt).x, pt.y);
+        window.Release(last.x, last.y);
+        Pump();
+        EXPECT_EQ(c.tracked, tracked) << c.name;
+        EXPECT_EQ(c.expected, tracker.rect) << c.name;
+        EXPECT_EQ(nullptr, GetCapture()) << c.name;
+    }
 }
 
 TEST_F(TrackerDrag, EscapeAndTheRightButtonCancel)

@@ -9,7 +9,6 @@
 #include <qorheadless.h>
 #include <objidl.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -174,8 +173,6 @@ public:
     HDC dc() const { return m_dc; }
     DWORD At(int x, int y) const { return m_bits[y * m_width + x] & 0x00FFFFFF; }
     std::vector<DWORD> Snapshot() const { return std::vector<DWORD>(m_bits, m_bits + m_width * m_height); }
-    int width() const { return m_width; }
-    int height() const { return m_height; }
 
 private:
     int m_width;
@@ -222,20 +219,6 @@ inline std::unique_ptr<Gdiplus::Bitmap> LoadCloseGlyph()
     if (bitmap->GetLastStatus() != Gdiplus::Ok)
         return nullptr;
     return bitmap;
-}
-
-// The vtable slot that a pointer to a virtual member function names (Itanium C++ ABI: the
-// pointer holds 1 + the slot's byte offset).
-template <class PMF>
-long VirtualSlot(PMF pmf)
-{
-    struct {
-        std::uintptr_t ptr;
-        std::ptrdiff_t adj;
-    } raw;
-    static_assert(sizeof(raw) == sizeof(pmf));
-    std::memcpy(&raw, &pmf, sizeof(raw));
-    return (raw.ptr & 1) ? static_cast<long>((raw.ptr - 1) / sizeof(void*)) : -1;
 }
 
 inline HCURSOR ModuleCursor(WORD id) { return LoadCursorW(HINST_THISCOMPONENT, MAKEINTRESOURCEW(id)); }
