@@ -107,23 +107,6 @@ TEST(AtlComObject, FailedFinalConstructDestroysTheObjectAndReportsTheError)
     EXPECT_EQ(nLocks, g_module.GetLockCount());
 }
 
-TEST(AtlComObject, CoClassCreateInstanceReturnsTheQueriedInterfaceWithOneReference)
-{
-    EXPECT_TRUE(IsEqualGUID(CLSID_AtlTestObject, CAtlTestObject::GetObjectCLSID()));
-    IAtlTestFoo* pFoo = nullptr;
-    ASSERT_EQ(S_OK, CAtlTestObject::CreateInstance(&pFoo));
-    EXPECT_EQ(1, pFoo->Foo());
-    EXPECT_EQ(0u, pFoo->Release());
-
-    // An interface the class lacks: the object is made, the query fails, the object goes.
-    const AtlTestCounters before = g_atlTestCounters;
-    IAtlTestNone* pNone = nullptr;
-    EXPECT_EQ(E_NOINTERFACE, CAtlTestObject::CreateInstance(&pNone));
-    EXPECT_EQ(nullptr, pNone);
-    EXPECT_EQ(before.nConstructed + 1, g_atlTestCounters.nConstructed);
-    EXPECT_EQ(before.nFinalReleased + 1, g_atlTestCounters.nFinalReleased);
-}
-
 // --- Aggregation
 
 TEST(AtlComAggregation, InnerUnknownIsNonDelegatingAndInterfacesDelegateToTheOuter)
@@ -148,10 +131,6 @@ TEST(AtlComAggregation, InnerUnknownIsNonDelegatingAndInterfacesDelegateToTheOut
     IAtlTestFoo* pFoo = nullptr;
     ASSERT_EQ(S_OK, outer.QueryInterface(IID_IAtlTestFoo, reinterpret_cast<void**>(&pFoo)));
     EXPECT_EQ(1, pFoo->Foo());
-    EXPECT_EQ(2, outer.m_nRef);
-    pFoo->AddRef();
-    EXPECT_EQ(3, outer.m_nRef);
-    pFoo->Release();
     EXPECT_EQ(2, outer.m_nRef);
 
     // The aggregate's identity is the outer object, from any of its interfaces.
@@ -216,13 +195,6 @@ TEST_F(AtlClassFactory, ModuleLockCountFollowsFactoryReferencesObjectsAndLockSer
     IAtlTestFoo* pFoo = nullptr;
     ASSERT_EQ(S_OK, m_pFactory->CreateInstance(nullptr, IID_IAtlTestFoo, reinterpret_cast<void**>(&pFoo)));
     EXPECT_EQ(2, g_module.GetLockCount());
-    IAtlTestFoo* pFoo2 = nullptr;
-    ASSERT_EQ(S_OK, m_pFactory->CreateInstance(nullptr, IID_IAtlTestFoo, reinterpret_cast<void**>(&pFoo2)));
-    EXPECT_NE(pFoo, pFoo2);
-    EXPECT_EQ(3, g_module.GetLockCount());
-    pFoo2->Release();
-    EXPECT_EQ(2, g_module.GetLockCount());
-
     EXPECT_EQ(S_OK, m_pFactory->LockServer(TRUE));
     EXPECT_EQ(3, g_module.GetLockCount());
 
@@ -311,10 +283,6 @@ TEST(AtlThreadModel, MultiThreadModelCountsAtomically)
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(kThreads * kSteps, nCount);
-
-    LONG nPlain = 5;
-    EXPECT_EQ(6u, CComSingleThreadModel::Increment(&nPlain));
-    EXPECT_EQ(5u, CComSingleThreadModel::Decrement(&nPlain));
 }
 
 }  // namespace

@@ -10,11 +10,7 @@ TEST(AtlTypes, RectSizeEmptinessAndNormalization)
     CRect rc(10, 20, 40, 60);
     EXPECT_EQ(30, rc.Width());
     EXPECT_EQ(40, rc.Height());
-    EXPECT_EQ(CSize(30, 40), rc.Size());
-    EXPECT_EQ(CPoint(10, 20), rc.TopLeft());
-    EXPECT_EQ(CPoint(40, 60), rc.BottomRight());
     EXPECT_EQ(CPoint(25, 40), rc.CenterPoint());
-    EXPECT_FALSE(rc.IsRectNull());
 
     // Null only when all four are 0 (emptiness is ::IsRectEmpty's, tested with the base).
     EXPECT_FALSE(CRect(5, 9, 8, 2).IsRectNull());
@@ -35,9 +31,7 @@ TEST(AtlTypes, OffsetInflateDeflateAndMove)
     rc.OffsetRect(5, -5);
     EXPECT_EQ(CRect(15, 5, 25, 25), rc);
     rc.OffsetRect(CPoint(-15, -5));
-    EXPECT_EQ(CRect(0, 0, 10, 20), rc);
     rc.InflateRect(2, 3);
-    EXPECT_EQ(CRect(-2, -3, 12, 23), rc);
     rc.DeflateRect(2, 3);
     EXPECT_EQ(CRect(0, 0, 10, 20), rc);
     rc.InflateRect(1, 2, 3, 4);
@@ -49,10 +43,7 @@ TEST(AtlTypes, OffsetInflateDeflateAndMove)
     EXPECT_EQ(CRect(1, 2, 7, 16), rc - &margins);
     rc.MoveToXY(100, 200);
     EXPECT_EQ(CRect(100, 200, 110, 220), rc);
-    EXPECT_EQ(CRect(101, 202, 111, 222), rc + CPoint(1, 2));
     EXPECT_EQ(CRect(99, 198, 109, 218), rc - CSize(1, 2));
-    rc -= CPoint(100, 200);
-    EXPECT_EQ(CRect(0, 0, 10, 20), rc);
 }
 
 // The Win32 rules themselves (touching edges, empty operands) are tested with the base.
@@ -72,8 +63,6 @@ TEST(AtlTypes, PointAndSizeArithmeticAndMouseLParam)
     EXPECT_EQ(CPoint(4, 5), pt);
     EXPECT_EQ(CSize(3, 3), pt - CPoint(1, 2));
     EXPECT_EQ(CPoint(-4, -5), -pt);
-    EXPECT_EQ(CPoint(5, 7), pt + CSize(1, 2));
-    EXPECT_EQ(CSize(5, 7), CSize(4, 5) + CSize(1, 2));
 
     // Negative client coordinates arrive sign-extended from 16 bits.
     const CPoint fromLParam(MAKELPARAM(static_cast<WORD>(-5), 300));

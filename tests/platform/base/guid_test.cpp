@@ -8,24 +8,15 @@ namespace {
 
 DEFINE_GUID(kSample, 0x7C3E9A52, 0x7700, 0x0000, 0x00, 0x00, 0x77, 0x00, 0x00, 0x00, 0x00, 0x01);
 
-TEST(Guid, FormatsUpperCaseWithBraces)
+TEST(Guid, FormatsUpperCaseWithBracesAndParsesEitherCase)
 {
     OLECHAR text[39];
     EXPECT_EQ(39, StringFromGUID2(kSample, text, 39));
     EXPECT_EQ(std::u16string(u"{7C3E9A52-7700-0000-0000-770000000001}"), std::u16string(text));
     EXPECT_EQ(0, StringFromGUID2(kSample, text, 38));
-}
-
-TEST(Guid, ParsesEitherCaseAndRoundTrips)
-{
     CLSID clsid{};
-    EXPECT_EQ(S_OK, CLSIDFromString(u"{7c3e9a52-7700-0000-0000-770000000001}", &clsid));
+    EXPECT_EQ(S_OK, CLSIDFromString(u"{7c3e9a52-7700-0000-0000-770000000001}", &clsid)) << "either case";
     EXPECT_TRUE(IsEqualGUID(clsid, kSample));
-    OLECHAR text[39];
-    StringFromGUID2(clsid, text, 39);
-    CLSID again{};
-    EXPECT_EQ(S_OK, CLSIDFromString(text, &again));
-    EXPECT_TRUE(IsEqualGUID(again, kSample));
 }
 
 TEST(Guid, RefusesMalformedText)

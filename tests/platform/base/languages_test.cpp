@@ -59,54 +59,39 @@ protected:
     std::vector<std::optional<std::string>> m_saved;
 };
 
-TEST_F(PreferredLanguages, LanguageListKeepsItsOrder)
-{
-    setenv("LANGUAGE", "fr_FR.UTF-8:de_DE", 1);
-    setenv("LANG", "it_IT.UTF-8", 1);
-    ULONG count = 0;
-    EXPECT_EQ(u"fr-FR|de-DE||", List(&count));
-    EXPECT_EQ(2u, count);
-}
-
-TEST_F(PreferredLanguages, FirstLocaleVariableThatNamesALanguage)
-{
-    setenv("LANG", "pt_BR.UTF-8", 1);
-    EXPECT_EQ(u"pt-BR||", List());
-    setenv("LC_MESSAGES", "POSIX", 1);
-    setenv("LC_ALL", "C.UTF-8", 1);
-    EXPECT_EQ(u"pt-BR||", List());
-    setenv("LC_MESSAGES", "es_ES", 1);
-    EXPECT_EQ(u"es-ES||", List());
-    setenv("LC_ALL", "nl_BE", 1);
-    EXPECT_EQ(u"nl-BE||", List());
-    // An empty LANGUAGE counts as unset, as does one that names nothing.
-    setenv("LANGUAGE", "", 1);
-    EXPECT_EQ(u"nl-BE||", List());
-    setenv("LANGUAGE", "C", 1);
-    EXPECT_EQ(u"nl-BE||", List());
-}
-
-TEST_F(PreferredLanguages, NamesAreWrittenAsWindowsWritesThem)
-{
-    setenv("LANGUAGE", "DE_de@euro:sr_RS@latin:en:zh_Hant_tw:pt_BR:pt_BR.ISO-8859-1", 1);
-    EXPECT_EQ(u"de-DE|sr-RS|en|zh-Hant-TW|pt-BR||", List());
-}
-
-TEST_F(PreferredLanguages, WithoutALanguageTheListIsEmpty)
+TEST_F(PreferredLanguages, FirstLocaleVariableThatNamesALanguageInWindowsSpelling)
 {
     ULONG count = 7;
-    EXPECT_EQ(u"||", List(&count));
+    EXPECT_EQ(u"||", List(&count)) << "without a language the list is empty";
     EXPECT_EQ(0u, count);
-    // Entries that name no language do not count.
-    setenv("LANGUAGE", "../etc:de DE:_DE:fr__FR:e1_GB:toolonglanguage:POSIX::it_IT", 1);
-    EXPECT_EQ(u"it-IT||", List());
-    setenv("LANGUAGE", std::string(100, 'a').c_str(), 1);
-    // Valid subtags, but longer than any locale name may be.
-    std::string longName = "de";
+    // Each row sets one more variable, in the order the rows are given.
+    std::string longName = "de";  // valid subtags, but longer than any locale name may be
     for (int i = 0; i < 10; ++i)
         longName += "_abcdefgh";
-    setenv("LANG", longName.c_str(), 1);
-    EXPECT_EQ(u"||", List());
+    const struct {
+        const char* name;
+        std::string value;
+        const char16_t* expected;
+    } rows[] = {
+        {"LANG", longName, u"||"},
+        {"LANG", "pt_BR.UTF-8", u"pt-BR||"},
+        {"LC_MESSAGES", "POSIX", u"pt-BR||"},
+        {"LC_ALL", "C.UTF-8", u"pt-BR||"},
+        {"LC_MESSAGES", "es_ES", u"es-ES||"},
+        {"LC_ALL", "nl_BE", u"nl-BE||"},
+        // An empty LANGUAGE counts as unset, as does one that names nothing.
+        {"LANGUAGE", "", u"nl-BE||"},
+        {"LANGUAGE", "C", u"nl-BE||"},
+        {"LANGUAGE", std::string(100, 'a'), u"nl-BE||"},
+        {"LANGUAGE", "fr_FR.UTF-8:de_DE", u"fr-FR|de-DE||"},
+        {"LANGUAGE", "DE_de@euro:sr_RS@latin:en:zh_Hant_tw:pt_BR:pt_BR.ISO-8859-1", u"de-DE|sr-RS|en|zh-Hant-TW|pt-BR||"},
+        {"LANGUAGE", "../etc:de DE:_DE:fr__FR:e1_GB:toolonglanguage:POSIX::it_IT", u"it-IT||"},
+    };
+    for (const auto& row : rows) {
+        setenv(row.name, row.value.c_str(), 1);
+        EXPECT_EQ(row.expected, List(&count)) << row.name << "=" << row.value;
+    }
+    EXPECT_EQ(1u, count);
 }
 
 TEST_F(PreferredLanguages, BufferSizesFollowWin32)

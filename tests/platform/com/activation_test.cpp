@@ -104,7 +104,7 @@ TEST(CoInitialize, IsCountedPerThread)
     }).join();
 }
 
-TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevoked)
+TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevokedOrUsedOnce)
 {
     CountedFactory factory;
     DWORD cookie = 0;
@@ -138,12 +138,8 @@ TEST(CoRegisterClassObject, ServesTheClassInProcessUntilRevoked)
     EXPECT_EQ(CO_E_OBJNOTREG, CoRevokeClassObject(cookie));
     EXPECT_EQ(REGDB_E_CLASSNOTREG, Create(kInProcessClass));
     EXPECT_EQ(2, factory.Created());
-}
 
-TEST(CoRegisterClassObject, SingleUseObjectsAreHandedOutOnce)
-{
-    CountedFactory factory;
-    DWORD cookie = 0;
+    // Single-use objects are handed out once.
     ASSERT_EQ(S_OK, CoRegisterClassObject(kInProcessClass, &factory, CLSCTX_INPROC_SERVER, REGCLS_SINGLEUSE, &cookie));
     ASSERT_EQ(S_OK, Create(kInProcessClass));
     EXPECT_EQ(REGDB_E_CLASSNOTREG, Create(kInProcessClass));
@@ -167,13 +163,11 @@ TEST(CoRegisterClassObject, RefusesBadArgumentsAndDuplicates)
     EXPECT_EQ(0u, second);
     EXPECT_EQ(S_OK, CoRevokeClassObject(cookie));
     EXPECT_EQ(1u, factory.Refs());
-}
-
-TEST(CoCreateInstance, RefusesNullResultPointers)
-{
     EXPECT_EQ(E_POINTER, CoCreateInstance(kUnknownClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr));
     EXPECT_EQ(E_INVALIDARG, CoGetClassObject(kUnknownClass, CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown, nullptr));
 }
+
+
 
 TEST(CoCreateInstance, LoadsTheServerNamedInTheRegistry)
 {

@@ -31,40 +31,26 @@ TEST(Bstr, KeepsByteLengthBeforeTextAndNulAfter)
     SysFreeString(nullptr);
 }
 
-TEST(Bstr, LengthCountsEmbeddedNulsAndUninitialisedContent)
+TEST(Bstr, LengthCountsEmbeddedNulsBlankContentAndOddBytes)
 {
-    BSTR text = SysAllocStringLen(u"a\0b", 3);
-    EXPECT_EQ(3u, SysStringLen(text));
-    EXPECT_EQ(u'b', text[2]);
-    EXPECT_EQ(u'\0', text[3]);
-    SysFreeString(text);
-
-    BSTR blank = SysAllocStringLen(nullptr, 5);
-    ASSERT_NE(nullptr, blank);
-    EXPECT_EQ(5u, SysStringLen(blank));
-    EXPECT_EQ(u'\0', blank[5]);
-    SysFreeString(blank);
-
-    BSTR empty = SysAllocStringLen(u"ignored", 0);
-    ASSERT_NE(nullptr, empty);
-    EXPECT_EQ(0u, SysStringLen(empty));
-    EXPECT_EQ(u'\0', empty[0]);
-    SysFreeString(empty);
-}
-
-TEST(Bstr, ByteLengthMayBeOdd)
-{
-    BSTR bytes = SysAllocStringByteLen("abc", 3);
-    ASSERT_NE(nullptr, bytes);
-    EXPECT_EQ(3u, SysStringByteLen(bytes));
-    EXPECT_EQ(1u, SysStringLen(bytes));
-    EXPECT_EQ(0, std::memcmp(bytes, "abc\0\0", 5));
-    SysFreeString(bytes);
-}
-
-TEST(Bstr, RefusesLengthsBeyondTheFourBytePrefix)
-{
-    EXPECT_EQ(nullptr, SysAllocStringLen(nullptr, 0x80000000u));
+    const struct {
+        BSTR text;
+        UINT length, byteLength;
+    } cases[] = {
+        {SysAllocStringLen(u"a\0b", 3), 3, 6},
+        {SysAllocStringLen(nullptr, 5), 5, 10},
+        {SysAllocStringLen(u"ignored", 0), 0, 0},
+        {SysAllocStringByteLen("abc", 3), 1, 3},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(nullptr, c.text);
+        EXPECT_EQ(c.length, SysStringLen(c.text));
+        EXPECT_EQ(c.byteLength, SysStringByteLen(c.text));
+        // Always two NUL bytes after the content.
+        EXPECT_EQ(0, std::memcmp(reinterpret_cast<const char*>(c.text) + c.byteLength, "\0\0", 2));
+        SysFreeString(c.text);
+    }
+    EXPECT_EQ(nullptr, SysAllocStringLen(nullptr, 0x80000000u)) << "beyond the four-byte prefix";
     EXPECT_EQ(nullptr, SysAllocStringByteLen(nullptr, 0xFFFFFFFFu));
 }
 

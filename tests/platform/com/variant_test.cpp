@@ -24,7 +24,7 @@ SAFEARRAY* MakeUi4Array(std::initializer_list<ULONG> values)
     return psa;
 }
 
-TEST(VariantClear, FreesOwnedValuesAndEmptiesTheVariant)
+TEST(VariantClear, FreesOwnedValuesLeavesReferencesAndEmptiesTheVariant)
 {
     VARIANT text = Text(u"prev_1.jpg");
     EXPECT_EQ(S_OK, VariantClear(&text));
@@ -45,16 +45,14 @@ TEST(VariantClear, FreesOwnedValuesAndEmptiesTheVariant)
     VARIANT nullInterface = Of(VT_UNKNOWN);
     nullInterface.punkVal = nullptr;
     EXPECT_EQ(S_OK, VariantClear(&nullInterface));
-}
 
-TEST(VariantClear, LeavesValuesHeldByReference)
-{
+    // Values held by reference stay alive.
     BSTR owned = SysAllocString(u"kept");
     VARIANT byRef = Of(VT_BSTR | VT_BYREF);
     byRef.pbstrVal = &owned;
     EXPECT_EQ(S_OK, VariantClear(&byRef));
     EXPECT_EQ(VT_EMPTY, byRef.vt);
-    EXPECT_EQ(std::u16string(u"kept"), std::u16string(owned));  // still alive
+    EXPECT_EQ(std::u16string(u"kept"), std::u16string(owned));
     SysFreeString(owned);
 }
 
@@ -101,7 +99,7 @@ TEST(VariantCopy, CopiesStringsDeeplyWithTheirLength)
     EXPECT_EQ(nullptr, nullCopy.bstrVal);
 }
 
-TEST(VariantCopy, AddRefsInterfacesAndCopiesArrays)
+TEST(VariantCopy, AddRefsInterfacesCopiesArraysAndKeepsReferences)
 {
     CountedObject object;
     VARIANT source = Of(VT_UNKNOWN);
@@ -127,15 +125,11 @@ TEST(VariantCopy, AddRefsInterfacesAndCopiesArrays)
     EXPECT_EQ(20u, original);
     VariantClear(&array);
     VariantClear(&copy);
-}
 
-TEST(VariantCopy, CopiesReferencesAsReferences)
-{
+    // References are copied as references.
     LONG value = 5;
     VARIANT byRef = Of(VT_I4 | VT_BYREF);
     byRef.plVal = &value;
-    VARIANT copy;
-    VariantInit(&copy);
     ASSERT_EQ(S_OK, VariantCopy(&copy, &byRef));
     EXPECT_EQ(VT_I4 | VT_BYREF, copy.vt);
     EXPECT_EQ(&value, copy.plVal);
@@ -155,7 +149,7 @@ TEST(VariantCopy, RefusesBadArgumentsWithoutTouchingTheDestination)
     VariantClear(&dest);
 }
 
-TEST(VariantCopyInd, FollowsOneReference)
+TEST(VariantCopyInd, FollowsOneReferenceAlsoInPlace)
 {
     LONG number = -7;
     VARIANT byRef = Of(VT_I4 | VT_BYREF);
@@ -190,10 +184,8 @@ TEST(VariantCopyInd, FollowsOneReference)
     byRef.pvarVal = &middle;
     EXPECT_EQ(E_INVALIDARG, VariantCopyInd(&value, &byRef));
     VariantClear(&inner);
-}
 
-TEST(VariantCopyInd, MayDereferenceInPlace)
-{
+    // In place.
     SAFEARRAY* psa = MakeUi4Array({4, 5});
     VARIANT v = Of(VT_ARRAY | VT_UI4 | VT_BYREF);
     v.pparray = &psa;

@@ -6,17 +6,10 @@ namespace {
 
 BITMAPINFO Info32(int width, int height)
 {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    return bmi;
+    return BITMAPINFO{{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
 }
 
-TEST(DibSection, BottomUpKeepsTheTopRowLastInMemory)
+TEST(DibSection, BottomUpKeepsTheTopRowLastInMemoryAndOnly32BitRgbIsMade)
 {
     BITMAPINFO bmi = Info32(2, 3);
     void* p = nullptr;
@@ -34,12 +27,9 @@ TEST(DibSection, BottomUpKeepsTheTopRowLastInMemory)
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(dib);
-}
 
-TEST(DibSection, RefusesWhatIsNotA32BitRgbImage)
-{
-    BITMAPINFO bmi = Info32(2, 2);
-    void* p = reinterpret_cast<void*>(1);
+    // Only 32-bit RGB images of a sane size.
+    p = reinterpret_cast<void*>(1);
     bmi.bmiHeader.biBitCount = 24;
     EXPECT_EQ(nullptr, CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &p, nullptr, 0));
     EXPECT_EQ(nullptr, p);
@@ -73,8 +63,7 @@ TEST(GetDIBits, OrientationFollowsTheSignOfTheHeight)
     ASSERT_EQ(1, GetDIBits(dc, bitmap, 1, 1, out, &bottomUp, DIB_RGB_COLORS));
     EXPECT_EQ(10u, out[0]);
 
-    BITMAPINFO query{};
-    query.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    BITMAPINFO query{{sizeof(BITMAPINFOHEADER), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {}};
     ASSERT_EQ(3, GetDIBits(dc, bitmap, 0, 3, nullptr, &query, DIB_RGB_COLORS));
     EXPECT_EQ(2, query.bmiHeader.biWidth);
     EXPECT_EQ(3, query.bmiHeader.biHeight);
@@ -107,7 +96,7 @@ TEST(StretchDIBits, OneToOneAndDoubledWithARasterOperation)
 {
     TestCanvas canvas(4, 4, 0);
     const DWORD image[4] = {1, 2, 3, 4};  // top-down: row 0 is 1 2
-    BITMAPINFO bmi = Info32(2, -2);
+    const BITMAPINFO bmi = Info32(2, -2);
     ASSERT_EQ(2, StretchDIBits(canvas.dc, 0, 0, 2, 2, 0, 0, 2, 2, image, &bmi, DIB_RGB_COLORS, SRCCOPY));
     EXPECT_EQ(1u, canvas.At(0, 0));
     EXPECT_EQ(4u, canvas.At(1, 1));

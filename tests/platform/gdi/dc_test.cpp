@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(SaveDC, RestoresByRelativeAndAbsoluteLevel)
+TEST(SaveDC, RestoresByRelativeAndAbsoluteLevelWithTheSelectedObjects)
 {
     TestCanvas canvas(4, 4);
     HDC dc = canvas.dc;
@@ -25,7 +25,6 @@ TEST(SaveDC, RestoresByRelativeAndAbsoluteLevel)
     EXPECT_EQ(RGB(1, 2, 3), GetBkColor(dc));
     EXPECT_EQ(R2_COPYPEN, GetROP2(dc));
     EXPECT_EQ(red, GetCurrentObject(dc, OBJ_PEN));
-    EXPECT_EQ(2, SaveDC(dc));
     EXPECT_TRUE(RestoreDC(dc, 1));
     EXPECT_EQ(RGB(255, 255, 255), GetBkColor(dc));
     EXPECT_EQ(R2_COPYPEN, GetROP2(dc));
@@ -38,17 +37,14 @@ TEST(SaveDC, RestoresByRelativeAndAbsoluteLevel)
     // The pen is no longer selected anywhere, so it can go.
     EXPECT_TRUE(DeleteObject(red));
     EXPECT_EQ(0u, GetObjectType(red));
-}
 
-TEST(SaveDC, RestoresTheSelectedBitmap)
-{
-    TestCanvas canvas(2, 2);
-    HBITMAP other = CreateCompatibleBitmap(canvas.dc, 3, 3);
-    SaveDC(canvas.dc);
-    SelectObject(canvas.dc, other);
+    // The selected bitmap comes back too.
+    HBITMAP other = CreateCompatibleBitmap(dc, 3, 3);
+    SaveDC(dc);
+    SelectObject(dc, other);
     EXPECT_FALSE(DeleteObject(other));  // selected
-    RestoreDC(canvas.dc, -1);
-    EXPECT_EQ(canvas.bitmap, GetCurrentObject(canvas.dc, OBJ_BITMAP));
+    RestoreDC(dc, -1);
+    EXPECT_EQ(canvas.bitmap, GetCurrentObject(dc, OBJ_BITMAP));
     EXPECT_TRUE(DeleteObject(other));
 }
 

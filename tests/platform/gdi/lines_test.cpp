@@ -42,11 +42,7 @@ TEST(LineTo, DrawsTheFirstPixelButNotTheLastInEveryOctant)
         EXPECT_EQ(1u, p.count({8, 8})) << e.x << "," << e.y;
         EXPECT_EQ(0u, p.count({e.x, e.y})) << e.x << "," << e.y;
     }
-}
-
-TEST(LineTo, ZeroLengthDrawsNothing)
-{
-    EXPECT_TRUE(Line(5, 5, 5, 5).empty());
+    EXPECT_TRUE(Line(5, 5, 5, 5).empty()) << "zero length draws nothing";
 }
 
 TEST(LineTo, TiesGoToTheSmallerCoordinateInBothDirections)
@@ -61,10 +57,8 @@ TEST(LineTo, TiesGoToTheSmallerCoordinateInBothDirections)
     EXPECT_EQ((Pixels{{2, 4}, {1, 3}, {1, 2}, {0, 1}}), Line(2, 4, 0, 0));
     EXPECT_EQ((Pixels{{0, 3}, {1, 2}, {2, 2}, {3, 1}, {4, 1}, {5, 0}}), Line(0, 3, 6, 0));
     EXPECT_EQ((Pixels{{6, 0}, {5, 0}, {4, 1}, {3, 1}, {2, 2}, {1, 2}}), Line(6, 0, 0, 3));
-}
 
-TEST(LineTo, FollowsViewportAndWindowOrigins)
-{
+    // Through viewport and window origins.
     TestCanvas canvas(8, 8);
     SetViewportOrgEx(canvas.dc, 3, 2, nullptr);
     SetWindowOrgEx(canvas.dc, 1, 1, nullptr);
@@ -102,7 +96,7 @@ std::string StyledRow(int style, int length, int bkMode)
     return Row(canvas, 0, kRed, kGreen);
 }
 
-TEST(CosmeticStyles, RunLengthsOfTheStockStyles)
+TEST(CosmeticStyles, RunLengthsOfTheStockStylesAndAlternate)
 {
     // Windows display styles: PS_DOT 3 on 3 off, PS_DASH 18 on 6 off, PS_DASHDOT 9 6 3 6,
     // PS_DASHDOTDOT 9 3 3 3 3 3.
@@ -113,10 +107,7 @@ TEST(CosmeticStyles, RunLengthsOfTheStockStyles)
     EXPECT_EQ("#########---###---###---###..", StyledRow(PS_DASHDOTDOT, 27, OPAQUE));
     EXPECT_EQ("##########..", StyledRow(PS_SOLID, 10, OPAQUE));
     EXPECT_EQ("............", StyledRow(PS_NULL, 10, OPAQUE));
-}
 
-TEST(CosmeticStyles, AlternateSetsEveryOtherPixel)
-{
     TestCanvas canvas(8, 1, kPaper);
     LOGBRUSH lb{BS_SOLID, RGB(255, 0, 0), 0};
     HPEN pen = ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &lb, 0, nullptr);
@@ -125,7 +116,7 @@ TEST(CosmeticStyles, AlternateSetsEveryOtherPixel)
     SetBkMode(canvas.dc, TRANSPARENT);
     MoveToEx(canvas.dc, 0, 0, nullptr);
     LineTo(canvas.dc, 7, 0);
-    EXPECT_EQ("#.#.#.#.", Row(canvas, 0, kRed, kGreen));
+    EXPECT_EQ("#.#.#.#.", Row(canvas, 0, kRed, kGreen)) << "PS_ALTERNATE sets every other pixel";
     SelectObject(canvas.dc, GetStockObject(BLACK_PEN));
     DeleteObject(pen);
 }
@@ -165,25 +156,17 @@ TEST(CosmeticStyles, PolylineCarriesTheStyleOnWhileEachLineToStartsAfresh)
 
 TEST(CosmeticStyles, XorTwiceRestores)
 {
-    HPEN pen = CreatePen(PS_DOT, 0, RGB(0, 0, 0));
     TestCanvas canvas(12, 12, 0x00123456);
-    SelectObject(canvas.dc, pen);
+    SelectObject(canvas.dc, GetStockObject(WHITE_PEN));
     SetROP2(canvas.dc, R2_XORPEN);
     for (int pass = 0; pass < 2; ++pass) {
         MoveToEx(canvas.dc, 1, 1, nullptr);
         LineTo(canvas.dc, 10, 7);
+        EXPECT_EQ(pass == 0 ? 0x00123456u ^ 0x00FFFFFFu : 0x00123456u, canvas.At(1, 1));
     }
-    // A black pen under XOR changes nothing, so XOR with white instead.
-    SelectObject(canvas.dc, GetStockObject(WHITE_PEN));
-    MoveToEx(canvas.dc, 1, 1, nullptr);
-    LineTo(canvas.dc, 10, 7);
-    EXPECT_EQ(0x00123456u ^ 0x00FFFFFFu, canvas.At(1, 1));
-    MoveToEx(canvas.dc, 1, 1, nullptr);
-    LineTo(canvas.dc, 10, 7);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 12; ++x)
             EXPECT_EQ(0x00123456u, canvas.At(x, y));
-    DeleteObject(pen);
 }
 
 HPEN Geometric(DWORD style, DWORD width, COLORREF color)
@@ -205,7 +188,7 @@ std::vector<std::string> GeometricLine(DWORD style, DWORD width, POINT a, POINT 
     return canvas.Picture(kBlack);
 }
 
-TEST(GeometricPen, SquareCapsExtendHalfTheWidthPastBothEnds)
+TEST(GeometricPen, SquareCapsExtendHalfTheWidthFlatCapsStop)
 {
     // Width 2 centred on the line: the rows above and on it; the square caps reach one
     // pixel before the start and up to the end point itself.
@@ -214,10 +197,7 @@ TEST(GeometricPen, SquareCapsExtendHalfTheWidthPastBothEnds)
     EXPECT_EQ(expected, GeometricLine(PS_SOLID | PS_ENDCAP_SQUARE, 2, {7, 2}, {3, 2}, 10, 4));
     const std::vector<std::string> vertical{"......", "......", "..##..", "..##..", "..##..", "......"};
     EXPECT_EQ(vertical, GeometricLine(PS_SOLID | PS_ENDCAP_SQUARE, 2, {3, 3}, {3, 4}, 6, 6));
-}
-
-TEST(GeometricPen, FlatCapsStopAtTheEndsAndOddWidthsAreCentred)
-{
+    // Flat caps stop at the ends; odd widths are centred.
     const std::vector<std::string> flat{"..........", "...####...", "...####...", ".........."};
     EXPECT_EQ(flat, GeometricLine(PS_SOLID | PS_ENDCAP_FLAT, 2, {3, 2}, {7, 2}, 10, 4));
     const std::vector<std::string> three{"..........", "...####...", "...####...", "...####...", ".........."};

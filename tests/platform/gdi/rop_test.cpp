@@ -11,7 +11,7 @@ constexpr DWORD kP = 0x005A0FF0;  // pen or pattern pixel (COLORREF 0x00F00F5A)
 constexpr COLORREF kPenColor = RGB(0x5A, 0x0F, 0xF0);
 constexpr DWORD kS = 0x0033F00F;  // source pixel
 
-TEST(Rop2, EveryModeOnAOnePixelLine)
+TEST(Rop2, EveryModeOnAOnePixelLineAndNoOther)
 {
     // The sixteen binary raster operations as Windows documents them. They work on all 32
     // bits of a pixel, so modes that invert the destination or the pen also set the unused
@@ -51,10 +51,6 @@ TEST(Rop2, EveryModeOnAOnePixelLine)
         EXPECT_EQ(kD, canvas.At(0, 1)) << "mode " << c.mode;
     }
     DeleteObject(pen);
-}
-
-TEST(Rop2, RefusesModesOutsideTheSixteen)
-{
     TestCanvas canvas(1, 1);
     EXPECT_EQ(0, SetROP2(canvas.dc, 0));
     EXPECT_EQ(0, SetROP2(canvas.dc, 17));
@@ -118,17 +114,6 @@ TEST(Rop3, SourceCopyKeepsTheTopByteAndOverlappingCopiesReadTheOriginal)
     EXPECT_EQ((std::vector<DWORD>{1, 1, 2, 3, 5}), std::vector<DWORD>(column.bits, column.bits + 5));
     ASSERT_TRUE(BitBlt(column.dc, 0, 0, 1, 3, column.dc, 0, 2, SRCPAINT));
     EXPECT_EQ((std::vector<DWORD>{3, 3, 7, 3, 5}), std::vector<DWORD>(column.bits, column.bits + 5));
-}
-
-TEST(Rop3, SourceOperationsNeedASourceDc)
-{
-    TestCanvas canvas(2, 2, kD);
-    EXPECT_FALSE(BitBlt(canvas.dc, 0, 0, 2, 2, nullptr, 0, 0, SRCCOPY));
-    EXPECT_EQ(kD, canvas.At(0, 0));
-    // Operations without a source do not look at it.
-    EXPECT_TRUE(BitBlt(canvas.dc, 0, 0, 2, 2, nullptr, 0, 0, DSTINVERT));
-    EXPECT_EQ(~kD, canvas.At(1, 1));
-    EXPECT_FALSE(PatBlt(canvas.dc, 0, 0, 2, 2, SRCCOPY));
 }
 
 TEST(Rop3, BitBltFromAMonochromeBitmapUsesTheDestinationColours)
@@ -232,16 +217,22 @@ TEST(PatternBrush, InvertedPatternCopyAndPatInvertTwice)
     DeleteObject(brush);
 }
 
-TEST(PatternBrush, NegativeExtentsCoverTheSameRectangle)
+TEST(PatternBrush, NegativeExtentsCoverTheSameRectangleAndTheNullBrushNothing)
 {
     TestCanvas canvas(4, 4, kWhite);
     SelectObject(canvas.dc, GetStockObject(BLACK_BRUSH));
     ASSERT_TRUE(PatBlt(canvas.dc, 3, 3, -2, -2, PATCOPY));
     const std::vector<std::string> expected{"....", ".##.", ".##.", "...."};
     EXPECT_EQ(expected, canvas.Picture(kBlack));
+    // The null brush draws nothing; an operation without a pattern still works.
+    SelectObject(canvas.dc, GetStockObject(NULL_BRUSH));
+    EXPECT_TRUE(PatBlt(canvas.dc, 0, 0, 4, 4, PATCOPY));
+    EXPECT_EQ(expected, canvas.Picture(kBlack));
+    EXPECT_TRUE(PatBlt(canvas.dc, 0, 0, 1, 1, WHITENESS));
+    EXPECT_EQ(0xFFFFFFFFu, canvas.At(0, 0));
 }
 
-TEST(Rop3, ExtremeCoordinatesAreClippedSafely)
+TEST(Rop3, ExtremeCoordinatesAreClippedSafelyAndSourcesAreChecked)
 {
     TestCanvas canvas(4, 4, kD);
     TestCanvas source(4, 4, kS);
@@ -256,16 +247,13 @@ TEST(Rop3, ExtremeCoordinatesAreClippedSafely)
     EXPECT_TRUE(PatBlt(canvas.dc, 1, 1, 0x7FFFFFFF, 0x7FFFFFFF, BLACKNESS));
     EXPECT_EQ(0u, canvas.At(3, 3));
     EXPECT_EQ(kD, canvas.At(0, 0));
-}
 
-TEST(PatternBrush, NullBrushDrawsNothing)
-{
-    TestCanvas canvas(2, 2, kD);
-    SelectObject(canvas.dc, GetStockObject(NULL_BRUSH));
-    EXPECT_TRUE(PatBlt(canvas.dc, 0, 0, 2, 2, PATCOPY));
+    // Source operations need a source DC; operations without a source do not look at it.
+    EXPECT_FALSE(BitBlt(canvas.dc, 0, 0, 2, 2, nullptr, 0, 0, SRCCOPY));
     EXPECT_EQ(kD, canvas.At(0, 0));
-    EXPECT_TRUE(PatBlt(canvas.dc, 0, 0, 2, 2, BLACKNESS));  // no pattern involved
-    EXPECT_EQ(0u, canvas.At(1, 1));
+    EXPECT_TRUE(BitBlt(canvas.dc, 0, 0, 2, 2, nullptr, 0, 0, DSTINVERT));
+    EXPECT_EQ(~kD, canvas.At(0, 0));
+    EXPECT_FALSE(PatBlt(canvas.dc, 0, 0, 2, 2, SRCCOPY));
 }
 
 TEST(HatchBrush, TransparentModeLeavesTheBackground)

@@ -5,7 +5,7 @@ namespace {
 
 constexpr DWORD kRed = 0x00FF0000;
 
-TEST(Rectangle, OutlineInsideTheBoundsAndFillExcludingRightAndBottom)
+TEST(Rectangle, OutlineInsideTheBoundsFillExcludingRightAndBottomAndNullPen)
 {
     TestCanvas canvas(10, 8);
     HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
@@ -13,23 +13,19 @@ TEST(Rectangle, OutlineInsideTheBoundsAndFillExcludingRightAndBottom)
     ASSERT_TRUE(Rectangle(canvas.dc, 2, 2, 8, 6));
     const std::vector<std::string> expected{"..........", "..........", "..######..", "..#rrrr#..",
                                             "..#rrrr#..", "..######..", "..........", ".........."};
-    std::vector<std::string> got = canvas.Picture(kBlack, kWhite, 'r');
-    EXPECT_EQ(expected, got);
+    EXPECT_EQ(expected, canvas.Picture(kBlack, kWhite, 'r'));
     EXPECT_EQ(kRed, canvas.At(3, 3));
     SelectObject(canvas.dc, oldBrush);
     DeleteObject(red);
-}
 
-TEST(Rectangle, WithTheNullPenTheFillIsOnePixelNarrowerAndLower)
-{
-    TestCanvas canvas(10, 8);
+    // Reversed corners are normalised; with the null pen the fill is (8 - 2 - 1) x (6 - 2 - 1).
+    canvas.Fill(kWhite);
     SelectObject(canvas.dc, GetStockObject(NULL_PEN));
     SelectObject(canvas.dc, GetStockObject(BLACK_BRUSH));
-    ASSERT_TRUE(Rectangle(canvas.dc, 2, 2, 8, 6));
-    // (8 - 2 - 1) x (6 - 2 - 1) pixels from the top-left corner.
-    const std::vector<std::string> expected{"..........", "..........", "..#####...", "..#####...",
-                                            "..#####...", "..........", "..........", ".........."};
-    EXPECT_EQ(expected, canvas.Picture(kBlack));
+    ASSERT_TRUE(Rectangle(canvas.dc, 8, 6, 2, 2));
+    const std::vector<std::string> noPen{"..........", "..........", "..#####...", "..#####...",
+                                         "..#####...", "..........", "..........", ".........."};
+    EXPECT_EQ(noPen, canvas.Picture(kBlack));
 }
 
 TEST(Rectangle, CornersAreDrawnOnceUnderXorAndTheHollowBrushLeavesTheInside)
@@ -67,14 +63,6 @@ TEST(Rectangle, BrushFillUsesTheBinaryRasterOperation)
     SelectObject(canvas.dc, GetStockObject(WHITE_BRUSH));
     DeleteObject(hatch);
     DeleteObject(pattern);
-}
-
-TEST(Rectangle, ReversedCornersAreNormalised)
-{
-    TestCanvas a(6, 6), b(6, 6);
-    Rectangle(a.dc, 1, 1, 5, 4);
-    Rectangle(b.dc, 5, 4, 1, 1);
-    EXPECT_EQ(a.Picture(kBlack), b.Picture(kBlack));
 }
 
 TEST(ExtTextOut, OpaqueFillsTheRectangleWithTheBackgroundColour)

@@ -1,11 +1,12 @@
 #include "gdiplus_test.h"
 
+#include <winbase.h>
+
 // windef.h already names INT32; XMD_H keeps jmorecfg.h from declaring its own.
 #define XMD_H
 #include <jpeglib.h>
 #include <png.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,42 +51,39 @@ ARGB PixelAt(GpBitmap* bitmap, int x, int y)
 
 namespace {
 
-void PngWrite(png_structp png, png_bytep data, png_size_t length)
+// Writes rows of raw samples as they are, bytesPerPixel to a pixel.
+std::vector<BYTE> WritePng(int width, int height, int colorType, int bytesPerPixel, const BYTE* samples)
 {
-    auto* out = static_cast<std::vector<BYTE>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
+    std::vector<BYTE> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    const auto write = [](png_structp p, png_bytep data, png_size_t length) {
+        auto* bytes = static_cast<std::vector<BYTE>*>(png_get_io_ptr(p));
+        bytes->insert(bytes->end(), data, data + length);
+    };
+    png_set_write_fn(png, &out, write, [](png_structp) {});
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, colorType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, const_cast<BYTE*>(samples + std::size_t(y) * width * bytesPerPixel));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
 }
-
-void PngFlush(png_structp) {}
 
 }  // namespace
 
 std::vector<BYTE> EncodePng(int width, int height, const std::vector<ARGB>& pixels, bool alpha)
 {
-    std::vector<BYTE> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, PngWrite, PngFlush);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
-                 alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<BYTE> row(std::size_t(width) * 4);
-    for (int y = 0; y < height; ++y) {
-        BYTE* p = row.data();
-        for (int x = 0; x < width; ++x) {
-            const ARGB c = pixels[std::size_t(y * width + x)];
-            *p++ = BYTE(c >> 16);
-            *p++ = BYTE(c >> 8);
-            *p++ = BYTE(c);
-            if (alpha)
-                *p++ = BYTE(c >> 24);
-        }
-        png_write_row(png, row.data());
+    std::vector<BYTE> samples;
+    for (const ARGB c : pixels) {
+        samples.insert(samples.end(), {BYTE(c >> 16), BYTE(c >> 8), BYTE(c)});
+        if (alpha)
+            samples.push_back(BYTE(c >> 24));
     }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    return WritePng(width, height, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, alpha ? 4 : 3,
+                    samples.data());
 }
 
 std::vector<BYTE> EncodeJpeg(int width, int height, const std::vector<ARGB>& pixels, int quality)
@@ -103,18 +101,7 @@ std::vector<BYTE> EncodeJpeg(int width, int height, const std::vector<ARGB>& pix
 
 std::vector<BYTE> EncodeGrayPng(int width, int height, const std::vector<BYTE>& samples)
 {
-    std::vector<BYTE> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, PngWrite, PngFlush);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, &samples[std::size_t(y) * width]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    return WritePng(width, height, PNG_COLOR_TYPE_GRAY, 1, samples.data());
 }
 
 std::vector<BYTE> EncodeCmykJpeg(int width, int height, const std::vector<BYTE>& samples)
@@ -144,76 +131,16 @@ std::vector<BYTE> EncodeCmykJpeg(int width, int height, const std::vector<BYTE>&
     return out;
 }
 
-namespace {
-
-class MemoryStream final : public IStream {
-public:
-    explicit MemoryStream(const std::vector<BYTE>& bytes) : bytes_(bytes) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(ISequentialStream) || riid == __uuidof(IStream)) {
-            *ppv = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+IStream* NewMemoryStream(const std::vector<BYTE>& bytes)
+{
+    IStream* stream = nullptr;
+    EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
+    if (!bytes.empty()) {
+        EXPECT_EQ(S_OK, stream->Write(bytes.data(), ULONG(bytes.size()), nullptr));
+        EXPECT_EQ(S_OK, stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr));
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG refs = --refs_;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
-    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override
-    {
-        const std::size_t n = std::min<std::size_t>(cb, bytes_.size() - offset_);
-        if (n != 0)
-            std::memcpy(pv, bytes_.data() + offset_, n);
-        offset_ += n;
-        if (pcbRead)
-            *pcbRead = ULONG(n);
-        return n == cb ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override
-    {
-        const LONGLONG base = origin == STREAM_SEEK_SET ? 0 : origin == STREAM_SEEK_CUR ? LONGLONG(offset_)
-                                                                                        : LONGLONG(bytes_.size());
-        const LONGLONG target = base + move.QuadPart;
-        if (target < 0)
-            return E_INVALIDARG;
-        offset_ = std::min<std::size_t>(std::size_t(target), bytes_.size());
-        if (position)
-            position->QuadPart = offset_;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
-
-private:
-    std::vector<BYTE> bytes_;
-    std::size_t offset_ = 0;
-    std::atomic<ULONG> refs_{1};
-};
-
-}  // namespace
-
-IStream* NewMemoryStream(const std::vector<BYTE>& bytes) { return new MemoryStream(bytes); }
+    return stream;
+}
 
 TempFolder::TempFolder()
 {

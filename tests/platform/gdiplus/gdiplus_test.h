@@ -39,7 +39,7 @@ std::vector<BYTE> EncodeJpeg(int width, int height, const std::vector<ARGB>& pix
 std::vector<BYTE> EncodeGrayPng(int width, int height, const std::vector<BYTE>& samples);
 std::vector<BYTE> EncodeCmykJpeg(int width, int height, const std::vector<BYTE>& samples);
 
-// A read-only IStream over a copy of some bytes, reference counted as COM objects are.
+// An IStream over a copy of some bytes.
 IStream* NewMemoryStream(const std::vector<BYTE>& bytes);
 
 // A file in a fresh temporary folder, removed with the folder.

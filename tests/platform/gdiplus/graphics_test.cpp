@@ -36,48 +36,37 @@ struct Canvas {
 
 int Channel(ARGB c, int shift) { return int((c >> shift) & 0xFF); }
 
-// ---- fills ----
-
-TEST(Fill, HalfWhiteWashLightensEachPixelHalfway)
+// The first pixels of a wrapper bitmap's row.
+std::vector<ARGB> Row(Bitmap& bitmap, int y, int count)
 {
-    // Source-over on straight ARGB, per channel: round((255 * 128 + d * 127) / 255) over opaque d.
-    Canvas canvas(3, 1);
-    GdipBitmapSetPixel(canvas.bitmap, 0, 0, 0xFF000000);
-    GdipBitmapSetPixel(canvas.bitmap, 1, 0, 0xFF646464);
-    GdipBitmapSetPixel(canvas.bitmap, 2, 0, 0xFF696969);
-    canvas.Fill(0x80FFFFFF, 0, 0, 3, 1);
-    EXPECT_EQ(0xFF808080u, PixelAt(canvas.bitmap, 0, 0));  // 32640 / 255 = 128
-    EXPECT_EQ(0xFFB2B2B2u, PixelAt(canvas.bitmap, 1, 0));  // 45340 / 255 = 177.8 -> 178
-    EXPECT_EQ(0xFFB4B4B4u, PixelAt(canvas.bitmap, 2, 0));  // 45975 / 255 = 180.3 -> 180
+    std::vector<ARGB> row;
+    for (int x = 0; x < count; ++x) {
+        Color c;
+        EXPECT_EQ(Ok, bitmap.GetPixel(x, y, &c));
+        row.push_back(c.GetValue());
+    }
+    return row;
 }
 
-TEST(Fill, WashOverAWideRowFollowsTheSameRounding)
+// ---- fills ----
+
+TEST(Fill, HalfWhiteWashBlendsWithExactRounding)
 {
-    // Rows long enough for the four-pixel path, with one translucent pixel among opaque ones.
+    // Source-over on straight ARGB over opaque d: round((255 * 128 + d * 127) / 255) per
+    // channel; the row is long enough for the four-pixel path and holds a translucent pixel
+    // (alpha 128 + 128 * 127 / 255 -> 192, colour 255 * 128 * 255 / 48896 -> 170) and an
+    // empty one (the source itself).
     Canvas canvas(11, 1);
     for (int x = 0; x < 11; ++x)
         GdipBitmapSetPixel(canvas.bitmap, x, 0, 0xFF000000u | ARGB(x * 23) * 0x010101u);
     GdipBitmapSetPixel(canvas.bitmap, 6, 0, 0x80000000);
+    GdipBitmapSetPixel(canvas.bitmap, 9, 0, 0x00000000);
     canvas.Fill(0x80FFFFFF, 0, 0, 11, 1);
     for (int x = 0; x < 11; ++x) {
-        if (x == 6) {
-            EXPECT_EQ(0xC0AAAAAAu, PixelAt(canvas.bitmap, x, 0));
-            continue;
-        }
-        const int d = x * 23;
-        const ARGB v = ARGB((255 * 128 + d * 127 + 127) / 255);  // round half up: never a tie here
-        EXPECT_EQ(0xFF000000u | v * 0x010101u, PixelAt(canvas.bitmap, x, 0)) << x;
+        const ARGB v = ARGB((255 * 128 + x * 23 * 127 + 127) / 255);  // never a tie here
+        const ARGB expected = x == 6 ? 0xC0AAAAAAu : x == 9 ? 0x80FFFFFFu : 0xFF000000u | v * 0x010101u;
+        EXPECT_EQ(expected, PixelAt(canvas.bitmap, x, 0)) << x;
     }
-}
-
-TEST(Fill, TranslucentOverTranslucentCombinesAlpha)
-{
-    Canvas canvas(2, 1, 0x00000000);
-    GdipBitmapSetPixel(canvas.bitmap, 1, 0, 0x80000000);
-    canvas.Fill(0x80FFFFFF, 0, 0, 2, 1);
-    EXPECT_EQ(0x80FFFFFFu, PixelAt(canvas.bitmap, 0, 0));  // over nothing the colour is the source
-    // alpha 128 + 128 * 127 / 255 = 191.7 -> 192; colour 255 * 128 * 255 / 48896 = 170.2 -> 170
-    EXPECT_EQ(0xC0AAAAAAu, PixelAt(canvas.bitmap, 1, 0));
 }
 
 TEST(Fill, IntegerRectanglesFillExactlyTheirPixels)
@@ -96,14 +85,9 @@ TEST(Fill, IntegerRectanglesFillExactlyTheirPixels)
     EXPECT_EQ(Ok, GdipFillRectangleI(canvas.graphics, brush, 0, 0, -2, 1));  // nothing to fill
     EXPECT_EQ(kWhite, PixelAt(canvas.bitmap, 0, 0));
     GdipDeleteBrush(brush);
-}
-
-TEST(Fill, SourceCopyReplacesInsteadOfBlending)
-{
-    Canvas canvas(1, 1);
     GdipSetCompositingMode(canvas.graphics, CompositingModeSourceCopy);
     canvas.Fill(0x40102030, 0, 0, 1, 1);
-    EXPECT_EQ(0x40102030u, PixelAt(canvas.bitmap, 0, 0));
+    EXPECT_EQ(0x40102030u, PixelAt(canvas.bitmap, 0, 0)) << "source copy replaces instead of blending";
 }
 
 TEST(Fill, AntialiasedHalfPixelEdgesArePartial)
@@ -276,38 +260,21 @@ TEST(DrawImage, BlackAndWhiteMatrixThenThreshold)
     Bitmap target(3, 1);
     Graphics graphics(&target);
     ASSERT_EQ(Ok, graphics.DrawImage(&source, Rect(0, 0, 3, 1), 0, 0, 3, 1, UnitPixel, &attributes));
-    Color c;
-    target.GetPixel(0, 0, &c);
-    EXPECT_EQ(0xFF555555u, c.GetValue());
-    target.GetPixel(1, 0, &c);
-    EXPECT_EQ(0xFFFFFFFFu, c.GetValue());
-    target.GetPixel(2, 0, &c);
-    EXPECT_EQ(0xFF000000u, c.GetValue());
+    EXPECT_EQ((std::vector<ARGB>{0xFF555555, 0xFFFFFFFF, 0xFF000000}), Row(target, 0, 3));
 
     // With the threshold 0.65 (165.75) every channel is full or zero: 85 falls to 0.
     ASSERT_EQ(Ok, attributes.SetThreshold(0.65f));
     ASSERT_EQ(Ok, graphics.DrawImage(&source, Rect(0, 0, 3, 1), 0, 0, 3, 1, UnitPixel, &attributes));
-    target.GetPixel(0, 0, &c);
-    EXPECT_EQ(0xFF000000u, c.GetValue());
-    target.GetPixel(1, 0, &c);
-    EXPECT_EQ(0xFFFFFFFFu, c.GetValue());
-}
-
-TEST(DrawImage, ThresholdAloneCutsEachChannelAtItsValue)
-{
-    // 0.65 * 255 = 165.75: 166 and above become 255, 165 and below 0; alpha is untouched.
-    Bitmap source(1, 1);
-    source.SetPixel(0, 0, Color(0xFFFFA6A5));
-    ImageAttributes attributes;
-    attributes.SetThreshold(0.65f, ColorAdjustTypeBitmap);
-    Bitmap target(1, 1);
-    Graphics graphics(&target);
-    graphics.SetCompositingMode(CompositingModeSourceCopy);
-    ASSERT_EQ(Ok, graphics.DrawImage(&source, Rect(0, 0, 1, 1), 0, 0, 1, 1, UnitPixel, &attributes));
-    Color c;
-    target.GetPixel(0, 0, &c);
-    EXPECT_EQ(0xFFFFFF00u, c.GetValue());
+    EXPECT_EQ((std::vector<ARGB>{0xFF000000, 0xFFFFFFFF}), Row(target, 0, 2));
     EXPECT_EQ(InvalidParameter, attributes.SetThreshold(0.5f, ColorAdjustType(9)));
+
+    // A threshold alone cuts each channel at its value (166 and above to 255); alpha stays.
+    ImageAttributes thresholdOnly;
+    thresholdOnly.SetThreshold(0.65f, ColorAdjustTypeBitmap);
+    source.SetPixel(0, 0, Color(0xFFFFA6A5));
+    graphics.SetCompositingMode(CompositingModeSourceCopy);
+    ASSERT_EQ(Ok, graphics.DrawImage(&source, Rect(0, 0, 1, 1), 0, 0, 1, 1, UnitPixel, &thresholdOnly));
+    EXPECT_EQ(0xFFFFFF00u, Row(target, 0, 1)[0]);
 }
 
 // ---- lines ----
@@ -352,13 +319,10 @@ TEST(DrawLine, AntialiasedRoundCapsHavePartialCoverageAtTheEnds)
     const auto flat = DrawSpoke(SmoothingModeHighQuality, LineCapFlat);
     EXPECT_EQ(255, flat[10][31]);  // a flat end stops at the end point
     EXPECT_EQ(round[10][20], flat[10][20]);
-}
 
-TEST(DrawLine, WithoutSmoothingEveryPixelIsFullOrEmpty)
-{
-    const auto aliased = DrawSpoke(SmoothingModeNone, LineCapRound);
+    // Without smoothing every pixel is full or empty.
     int covered = 0;
-    for (const auto& row : aliased)
+    for (const auto& row : DrawSpoke(SmoothingModeNone, LineCapRound))
         for (int v : row) {
             ASSERT_TRUE(v == 0 || v == 255) << v;
             covered += v == 0;
@@ -416,13 +380,7 @@ struct DibDC {
     DWORD* bits = nullptr;
     DibDC(int width, int height)
     {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         dc = CreateCompatibleDC(nullptr);
         void* pixels = nullptr;
         bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
@@ -483,15 +441,11 @@ TEST(Targets, ABitmapWithALiveGraphicsCannotTurnAndOutlivingGraphicsDrawNothing)
     EXPECT_EQ(Ok, GdipFillRectangleI(graphics, brush, 0, 0, 2, 1));  // no target left; no crash
     GdipDeleteBrush(brush);
     EXPECT_EQ(Ok, GdipDeleteGraphics(graphics));
-}
 
-TEST(Targets, ImageGraphicsRefusesALockedBitmap)
-{
-    GpBitmap* bitmap = MakeBitmap(1, 1, {kWhite});
+    bitmap = MakeBitmap(1, 1, {kWhite});
     BitmapData data{};
     GdipBitmapLockBits(bitmap, nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data);
-    GpGraphics* graphics = nullptr;
-    EXPECT_EQ(WrongState, GdipGetImageGraphicsContext(bitmap, &graphics));
+    EXPECT_EQ(WrongState, GdipGetImageGraphicsContext(bitmap, &graphics)) << "a locked bitmap has no graphics";
     GdipBitmapUnlockBits(bitmap, &data);
     GdipDisposeImage(bitmap);
 }

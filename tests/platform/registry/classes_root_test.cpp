@@ -15,25 +15,18 @@ TEST_F(ClassesRootTest, UserKeyHidesMachineKeyOfTheSamePath)
     ASSERT_EQ(ERROR_SUCCESS, SetText(machine, u"ThreadingModel", u"Apartment"));
     RegCloseKey(machine);
 
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CLASSES_ROOT, u"clsid\\{x}\\InprocServer32", &key));
-    EXPECT_EQ(u"/machine/lib.so", GetText(key, nullptr));
-    RegCloseKey(key);
+    EXPECT_EQ(u"/machine/lib.so", Text(HKEY_CLASSES_ROOT, u"clsid\\{x}\\InprocServer32"));
 
     HKEY user = Create(HKEY_CURRENT_USER, u"Software\\Classes\\CLSID\\{X}\\InprocServer32");
     ASSERT_EQ(ERROR_SUCCESS, SetText(user, nullptr, u"/user/lib.so"));
     RegCloseKey(user);
 
     // Values are not merged: the user's key has no ThreadingModel, so none is seen.
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\InprocServer32", &key));
-    EXPECT_EQ(u"/user/lib.so", GetText(key, nullptr));
-    EXPECT_EQ(u"<error 2>", GetText(key, u"ThreadingModel"));
-    RegCloseKey(key);
+    EXPECT_EQ(u"/user/lib.so", Text(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\InprocServer32"));
+    EXPECT_EQ(u"<error 2>", Text(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\InprocServer32", u"ThreadingModel"));
 
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CURRENT_USER, u"Software\\Classes\\CLSID\\{X}"));
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\InprocServer32", &key));
-    EXPECT_EQ(u"/machine/lib.so", GetText(key, nullptr));
-    RegCloseKey(key);
+    EXPECT_EQ(u"/machine/lib.so", Text(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\InprocServer32"));
 }
 
 TEST_F(ClassesRootTest, SubkeysOfBothSidesAreEnumeratedOnce)
@@ -59,7 +52,7 @@ TEST_F(ClassesRootTest, SubkeysOfBothSidesAreEnumeratedOnce)
     EXPECT_EQ((std::vector<std::u16string>{u"CLSID"}), SubKeys(HKEY_CLASSES_ROOT));
 }
 
-TEST_F(ClassesRootTest, NewKeysGoToTheMachineUnlessTheirParentIsTheUsers)
+TEST_F(ClassesRootTest, NewKeysAndValuesGoToTheMachineUnlessTheUsersKeyExists)
 {
     RegCloseKey(Create(HKEY_CURRENT_USER, u"Software\\Classes\\UserOnly"));
 
@@ -70,10 +63,6 @@ TEST_F(ClassesRootTest, NewKeysGoToTheMachineUnlessTheirParentIsTheUsers)
     RegCloseKey(Create(HKEY_CLASSES_ROOT, u"UserOnly\\Sub"));
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"Software\\Classes\\UserOnly\\Sub"));
     EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, u"Software\\Classes\\UserOnly"));
-}
-
-TEST_F(ClassesRootTest, ValuesGoToTheUsersKeyWhenItExists)
-{
     HKEY machine = Create(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.qor");
     ASSERT_EQ(ERROR_SUCCESS, SetText(machine, nullptr, u"machine"));
     HKEY viaRoot = Create(HKEY_CLASSES_ROOT, u".qor");
@@ -103,10 +92,8 @@ TEST_F(ClassesRootTest, RegistrationAndRemovalOfAClassKey)
     ASSERT_EQ(ERROR_SUCCESS, SetText(typeLib, nullptr, u"{7C3E9A52-7700-7700-0000-770000000001}"));
     RegCloseKey(typeLib);
 
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{7C3E9A52}\\InprocServer32", &key));
-    EXPECT_EQ(u"Apartment", GetText(key, u"ThreadingModel"));
-    RegCloseKey(key);
+    EXPECT_EQ(u"Apartment",
+              Text(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{7C3E9A52}\\InprocServer32", u"ThreadingModel"));
 
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, u"CLSID\\{7C3E9A52}"));
     EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, u"CLSID\\{7C3E9A52}"));
@@ -123,9 +110,7 @@ TEST_F(ClassesRootTest, EmptyClassesRootReadsNothingAndWritesToTheMachine)
               RegEnumKeyExW(HKEY_CLASSES_ROOT, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(u"<error 2>", GetText(HKEY_CLASSES_ROOT, u"Root"));
     ASSERT_EQ(ERROR_SUCCESS, SetText(HKEY_CLASSES_ROOT, u"Root", u"value"));
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_LOCAL_MACHINE, kMachineClasses, &key));
-    EXPECT_EQ(u"value", GetText(key, u"Root"));
-    RegCloseKey(key);
+    EXPECT_EQ(u"value", Text(HKEY_LOCAL_MACHINE, kMachineClasses, u"Root"));
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUserClasses));
 }
 

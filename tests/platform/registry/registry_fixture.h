@@ -90,6 +90,27 @@ protected:
         return names;
     }
 
+    // The text of a value of the key at path, or "<no key>".
+    static std::u16string Text(HKEY root, const std::u16string& path, LPCWSTR name = nullptr)
+    {
+        HKEY key = nullptr;
+        if (Open(root, path.c_str(), &key) != ERROR_SUCCESS)
+            return u"<no key>";
+        std::u16string text = GetText(key, name);
+        RegCloseKey(key);
+        return text;
+    }
+
+    static std::vector<std::u16string> SubKeysOf(HKEY root, const std::u16string& path)
+    {
+        HKEY key = nullptr;
+        if (Open(root, path.c_str(), &key) != ERROR_SUCCESS)
+            return {u"<no key>"};
+        std::vector<std::u16string> names = SubKeys(key);
+        RegCloseKey(key);
+        return names;
+    }
+
     static std::u16string Number(long n)
     {
         std::u16string text;

@@ -70,7 +70,7 @@ TEST_F(ValueTest, EveryTypeRoundTripsItsExactBytes)
     }
 }
 
-TEST_F(ValueTest, NamesIgnoreCaseAndKeepTheirFirstSpelling)
+TEST_F(ValueTest, NamesIgnoreCaseKeepTheirFirstSpellingAndNullIsTheDefault)
 {
     ASSERT_EQ(ERROR_SUCCESS, SetText(m_key, u"Width", u"1"));
     EXPECT_EQ(u"1", GetText(m_key, u"WIDTH"));
@@ -83,10 +83,6 @@ TEST_F(ValueTest, NamesIgnoreCaseAndKeepTheirFirstSpelling)
     EXPECT_EQ(std::u16string(u"Width"), std::u16string(name, length));
     length = 16;
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueW(m_key, 1, name, &length, nullptr, nullptr, nullptr, nullptr));
-}
-
-TEST_F(ValueTest, NullAndEmptyNamesAreTheDefaultValue)
-{
     EXPECT_EQ(u"<error 2>", GetText(m_key, nullptr));
     ASSERT_EQ(ERROR_SUCCESS, SetText(m_key, nullptr, u"default"));
     EXPECT_EQ(u"default", GetText(m_key, u""));
@@ -125,7 +121,7 @@ TEST_F(ValueTest, BufferProtocolReportsTheSizeItNeeds)
     EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, u"Null", 0, REG_BINARY, nullptr, 0));
 }
 
-TEST_F(ValueTest, EnumerationKeepsCreationOrder)
+TEST_F(ValueTest, EnumerationKeepsCreationOrderAndReportsShortBuffers)
 {
     const DWORD one = 1;
     for (LPCWSTR name : {u"zeta", u"Alpha", u"mid"})
@@ -147,26 +143,22 @@ TEST_F(ValueTest, EnumerationKeepsCreationOrder)
     }
     EXPECT_EQ((std::vector<std::u16string>{u"zeta", u"mid"}), names);
     EXPECT_EQ((std::vector<DWORD>{REG_SZ, REG_DWORD}), types);
-}
 
-TEST_F(ValueTest, EnumValueReportsShortBuffers)
-{
+    // Short buffers: the third value's name needs 11 characters with its NUL, its data 22 bytes.
     ASSERT_EQ(ERROR_SUCCESS, SetText(m_key, u"LongerName", u"0123456789"));
     WCHAR name[32];
-    DWORD length = 10;  // the name needs 11 with its NUL
-    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueW(m_key, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
-
+    DWORD length = 10;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueW(m_key, 2, name, &length, nullptr, nullptr, nullptr, nullptr));
     BYTE data[4];
     DWORD size = sizeof(data);
     length = 32;
-    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueW(m_key, 0, name, &length, nullptr, nullptr, data, &size));
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueW(m_key, 2, name, &length, nullptr, nullptr, data, &size));
     EXPECT_EQ(22u, size);
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumValueW(m_key, 0, name, &length, nullptr, nullptr, data, nullptr));
-
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumValueW(m_key, 2, name, &length, nullptr, nullptr, data, nullptr));
     DWORD values = 0, maxName = 0, maxData = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(m_key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
                                               &maxName, &maxData, nullptr, nullptr));
-    EXPECT_EQ(1u, values);
+    EXPECT_EQ(3u, values);
     EXPECT_EQ(10u, maxName);
     EXPECT_EQ(22u, maxData);
 }

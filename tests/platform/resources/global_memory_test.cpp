@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(GlobalMemory, FixedBlockHandleIsItsAddress)
+TEST(GlobalMemory, FixedBlockHandleIsItsAddressAndEmptyBlocks)
 {
     HGLOBAL h = GlobalAlloc(GPTR, 16);
     ASSERT_NE(nullptr, h);
@@ -17,6 +17,17 @@ TEST(GlobalMemory, FixedBlockHandleIsItsAddress)
     EXPECT_EQ(0, std::memcmp(zeros, h, 16));
     EXPECT_TRUE(GlobalUnlock(h));
     EXPECT_EQ(nullptr, GlobalFree(h));
+
+    // An empty moveable block is discarded; an empty fixed block still has an address.
+    h = GlobalAlloc(GMEM_MOVEABLE, 0);
+    ASSERT_NE(nullptr, h);
+    EXPECT_EQ(0u, GlobalSize(h));
+    SetLastError(0);
+    EXPECT_FAILS_WITH(ERROR_DISCARDED, GlobalLock(h));
+    EXPECT_EQ(nullptr, GlobalFree(h));
+    HGLOBAL fixed = GlobalAlloc(GMEM_FIXED, 0);
+    EXPECT_NE(nullptr, fixed);
+    EXPECT_EQ(nullptr, GlobalFree(fixed));
 }
 
 TEST(GlobalMemory, MoveableBlockLockRoundTrip)
@@ -43,7 +54,7 @@ TEST(GlobalMemory, MoveableBlockLockRoundTrip)
     EXPECT_EQ(nullptr, GlobalFree(h));
 }
 
-TEST(GlobalMemory, ReAllocKeepsContentAndTheMoveableHandle)
+TEST(GlobalMemory, ReAllocKeepsContentAndMovesOnlyWhenAllowed)
 {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 3);
     std::memcpy(GlobalLock(h), "xyz", 3);
@@ -58,13 +69,11 @@ TEST(GlobalMemory, ReAllocKeepsContentAndTheMoveableHandle)
     EXPECT_EQ(h, GlobalReAlloc(h, 1 << 20, GMEM_MOVEABLE));
     GlobalUnlock(h);
     GlobalFree(h);
-}
 
-TEST(GlobalMemory, FixedBlockGrowsOnlyWhenAllowedToMove)
-{
-    HGLOBAL h = GlobalAlloc(GMEM_FIXED, 8);
+    // A fixed block shrinks in place and grows only when allowed to move.
+    h = GlobalAlloc(GMEM_FIXED, 8);
     std::memcpy(h, "12345678", 8);
-    EXPECT_EQ(h, GlobalReAlloc(h, 4, 0));  // shrinks in place
+    EXPECT_EQ(h, GlobalReAlloc(h, 4, 0));
     EXPECT_EQ(4u, GlobalSize(h));
     SetLastError(0);
     EXPECT_FAILS_WITH(ERROR_NOT_ENOUGH_MEMORY, GlobalReAlloc(h, 1 << 20, 0));
@@ -73,20 +82,6 @@ TEST(GlobalMemory, FixedBlockGrowsOnlyWhenAllowedToMove)
     EXPECT_EQ(1u << 20, GlobalSize(moved));
     EXPECT_EQ(0, std::memcmp(moved, "1234", 4));
     GlobalFree(moved);
-}
-
-TEST(GlobalMemory, EmptyMoveableBlockIsDiscarded)
-{
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 0);
-    ASSERT_NE(nullptr, h);
-    EXPECT_EQ(0u, GlobalSize(h));
-    SetLastError(0);
-    EXPECT_FAILS_WITH(ERROR_DISCARDED, GlobalLock(h));
-    EXPECT_EQ(nullptr, GlobalFree(h));
-    // A fixed block of size 0 still has an address.
-    HGLOBAL fixed = GlobalAlloc(GMEM_FIXED, 0);
-    EXPECT_NE(nullptr, fixed);
-    EXPECT_EQ(nullptr, GlobalFree(fixed));
 }
 
 TEST(GlobalMemory, BadHandlesAndSizesFailCleanly)

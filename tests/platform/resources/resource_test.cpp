@@ -14,7 +14,7 @@ HMODULE ThisProgram()
     return static_cast<HMODULE>(info.dli_fbase);
 }
 
-TEST(FindResource, FindsByNumberAndByNameWithTheFileBytes)
+TEST(FindResource, FindsByNumberAndByNameWithTheFileBytesAndNullIsTheProgram)
 {
     const auto text = ReadTestFile("hello.txt");
     const auto png = ReadTestFile("tiny.png");
@@ -25,6 +25,8 @@ TEST(FindResource, FindsByNumberAndByNameWithTheFileBytes)
     EXPECT_EQ(text, ResourceBytes(nullptr, MAKEINTRESOURCEW(3), RT_RCDATA));
     EXPECT_EQ(png, ResourceBytes(nullptr, MAKEINTRESOURCEW(7), u"PNG"));
     EXPECT_EQ(png, ResourceBytes(nullptr, u"GLYPH", u"PNG"));
+    EXPECT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(7), u"PNG"), FindResourceW(ThisProgram(), MAKEINTRESOURCEW(7), u"PNG"));
+    EXPECT_EQ(ReadTestFile("tiny.png"), ResourceBytes(ThisProgram(), MAKEINTRESOURCEW(7), u"PNG"));
 }
 
 TEST(FindResource, NamesAndTypesIgnoreCaseAndHashNumbersAreNumbers)
@@ -37,12 +39,6 @@ TEST(FindResource, NamesAndTypesIgnoreCaseAndHashNumbersAreNumbers)
     // A name is not a number: "7" as a string is the name "7".
     SetLastError(0);
     EXPECT_FAILS_WITH(ERROR_RESOURCE_NAME_NOT_FOUND, FindResourceW(nullptr, u"7", u"PNG"));
-}
-
-TEST(FindResource, NullModuleIsTheMainProgram)
-{
-    EXPECT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(7), u"PNG"), FindResourceW(ThisProgram(), MAKEINTRESOURCEW(7), u"PNG"));
-    EXPECT_EQ(ReadTestFile("tiny.png"), ResourceBytes(ThisProgram(), MAKEINTRESOURCEW(7), u"PNG"));
 }
 
 TEST(FindResource, MissingResourcesSetTheWin32Errors)
@@ -67,21 +63,17 @@ TEST(FindResource, MissingResourcesSetTheWin32Errors)
     }
 }
 
-TEST(FindResource, CursorIsTheWholeCurFileUnderRtCursor)
+TEST(FindResource, CursorIsTheWholeCurFileAndBitmapTheDibWithoutItsFileHeader)
 {
     const auto cur = ReadTestFile("arrow.cur");
     const auto bytes = ResourceBytes(nullptr, MAKEINTRESOURCEW(105), RT_CURSOR);
     EXPECT_EQ(cur, bytes);
     ASSERT_GE(bytes.size(), 22u);
     EXPECT_EQ(2, bytes[2]);  // ICONDIR type: cursor
-}
-
-TEST(FindResource, BitmapIsTheDibWithoutItsFileHeader)
-{
     const auto bmp = ReadTestFile("dot.bmp");
     ASSERT_EQ(58u, bmp.size());
-    const auto bytes = ResourceBytes(nullptr, MAKEINTRESOURCEW(9), RT_BITMAP);
-    EXPECT_EQ(std::vector<unsigned char>(bmp.begin() + 14, bmp.end()), bytes);
+    EXPECT_EQ(std::vector<unsigned char>(bmp.begin() + 14, bmp.end()),
+              ResourceBytes(nullptr, MAKEINTRESOURCEW(9), RT_BITMAP));
 }
 
 TEST(LoadResource, RejectsHandlesThatAreNotResources)

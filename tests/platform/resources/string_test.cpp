@@ -24,26 +24,21 @@ TEST(LoadString, CopiesTheTextWithEscapesDecoded)
     EXPECT_EQ(u"Gr\u00fc\u00dfe \U0001F600", Load(200));
 }
 
-TEST(LoadString, TruncatesToTheBufferWithATerminator)
+TEST(LoadString, TruncatesToTheBufferOrGivesAPointerToTheText)
 {
     WCHAR buffer[4] = {u'#', u'#', u'#', u'#'};
     EXPECT_EQ(3, LoadStringW(nullptr, 17, buffer, 4));
     EXPECT_EQ(u"Sev", std::u16string(buffer));
-
     WCHAR one[2] = {u'#', u'#'};
     EXPECT_EQ(0, LoadStringW(nullptr, 17, one, 1));
     EXPECT_EQ(0, one[0]);
     EXPECT_EQ(u'#', one[1]);
-}
-
-TEST(LoadString, ZeroBufferSizeGivesAPointerToTheText)
-{
+    // A zero buffer size gives a pointer to the text, the resource itself.
     const WCHAR* text = nullptr;
     const int n = LoadStringW(nullptr, 2, reinterpret_cast<LPWSTR>(&text), 0);
     ASSERT_EQ(21, n);
     ASSERT_NE(nullptr, text);
     EXPECT_EQ(u"Two lines\nsecond line", std::u16string(text, n));
-    // The text is the resource itself: the same pointer every time.
     const WCHAR* again = nullptr;
     LoadStringW(nullptr, 2, reinterpret_cast<LPWSTR>(&again), 0);
     EXPECT_EQ(text, again);

@@ -63,7 +63,7 @@ TEST_F(VersionInfo, ProductNameInBothStringTables)
                       VerQueryValueW(m_block.data(), u"\\StringFileInfo\\040904E4\\ProductNam", &value, &length));
 }
 
-TEST_F(VersionInfo, RootIsTheFixedFileInfo)
+TEST_F(VersionInfo, RootIsTheFixedFileInfoAndTranslationListsEveryStringTable)
 {
     LPVOID value = nullptr;
     UINT length = 0;
@@ -72,25 +72,16 @@ TEST_F(VersionInfo, RootIsTheFixedFileInfo)
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     EXPECT_EQ(static_cast<DWORD>(VS_FFI_SIGNATURE), fixed->dwSignature);
     EXPECT_EQ(static_cast<DWORD>(VS_FFI_STRUCVERSION), fixed->dwStrucVersion);
-    EXPECT_EQ(0x00010002u, fixed->dwFileVersionMS);
-    EXPECT_EQ(0x00030004u, fixed->dwFileVersionLS);
-    EXPECT_EQ(0x00050006u, fixed->dwProductVersionMS);
-    EXPECT_EQ(0x00070008u, fixed->dwProductVersionLS);
+    EXPECT_EQ((std::vector<DWORD>{0x00010002, 0x00030004, 0x00050006, 0x00070008}),
+              (std::vector<DWORD>{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                  fixed->dwProductVersionLS}));
     EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
     EXPECT_EQ(static_cast<DWORD>(VOS_NT_WINDOWS32), fixed->dwFileOS);
-}
 
-TEST_F(VersionInfo, TranslationListsEveryStringTable)
-{
-    LPVOID value = nullptr;
-    UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(m_block.data(), u"\\VarFileInfo\\Translation", &value, &length));
     ASSERT_EQ(8u, length);
     const auto* pairs = static_cast<const WORD*>(value);
-    EXPECT_EQ(0x0409, pairs[0]);
-    EXPECT_EQ(0x04E4, pairs[1]);
-    EXPECT_EQ(0x0409, pairs[2]);
-    EXPECT_EQ(0x04B0, pairs[3]);
+    EXPECT_EQ((std::vector<WORD>{0x0409, 0x04E4, 0x0409, 0x04B0}), std::vector<WORD>(pairs, pairs + 4));
 }
 
 TEST_F(VersionInfo, ShortBufferGetsTheStartAndQueriesStayInside)
@@ -118,7 +109,7 @@ TEST_F(VersionInfo, NullArgumentsFail)
     EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, GetFileVersionInfoSizeW(nullptr, nullptr));
 }
 
-TEST(VersionFiles, FilesThatAreNotLoadedModulesHaveNoVersion)
+TEST(VersionFiles, OnlyLoadedModulesHaveAVersionUnderAnySpellingOfTheirPath)
 {
     const std::u16string notModule = u"" QOR_RES_TEST_DATA "/hello.txt";
     DWORD handle = 0;
@@ -131,16 +122,12 @@ TEST(VersionFiles, FilesThatAreNotLoadedModulesHaveNoVersion)
     SetLastError(0);
     EXPECT_FAILS_WITH(ERROR_FILE_NOT_FOUND,
                       GetFileVersionInfoSizeW(u"" QOR_RES_TEST_DATA "/no such file", &handle));
-}
 
-TEST(VersionFiles, AnyPathToTheProgramFindsIt)
-{
-    // The same file through another spelling of its path.
+    // Any spelling of the program's path finds it.
     const std::string path = std::filesystem::read_symlink("/proc/self/exe").string();
     const std::filesystem::path dir = std::filesystem::path(path).parent_path();
     const std::string other = dir.string() + "/./" + std::filesystem::path(path).filename().string();
-    const std::u16string other16(other.begin(), other.end());
-    EXPECT_EQ(VersionBlock(ProgramPath()), VersionBlock(other16));
+    EXPECT_EQ(VersionBlock(ProgramPath()), VersionBlock(std::u16string(other.begin(), other.end())));
 }
 
 }  // namespace

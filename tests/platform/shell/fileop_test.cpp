@@ -33,21 +33,6 @@ int Delete(std::initializer_list<std::u16string> paths, FILEOP_FLAGS flags = kSi
     return result;
 }
 
-// Sets HOME for one test.
-class HomeOverride {
-public:
-    explicit HomeOverride(const std::string& home)
-    {
-        if (const char* old = std::getenv("HOME"))
-            m_old = old;
-        setenv("HOME", home.c_str(), 1);
-    }
-    ~HomeOverride() { setenv("HOME", m_old.c_str(), 1); }
-
-private:
-    std::string m_old;
-};
-
 TEST(FileOperationDelete, DeletesAFolderTree)
 {
     ScratchFolder folder;
@@ -167,7 +152,7 @@ TEST(FileOperationDelete, RefusesTheRootTheHomeFolderAndItsParents)
     WriteText(folder.Path("users/me/docs/letter"), "keep");
     WriteText(folder.Path("users/me/file"), "deletable");
     std::filesystem::create_directory_symlink(folder.Path("users/me"), folder.Path("homelink"));
-    HomeOverride home(folder.Path("users/me"));
+    EnvOverride home("HOME", folder.Path("users/me").c_str());
 
     EXPECT_NE(0, Delete({u""}));
     EXPECT_NE(0, Delete({u"/"}));

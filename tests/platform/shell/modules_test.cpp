@@ -133,7 +133,7 @@ TEST(LoadLibrary, LoadsFindsExportsAndFrees)
     EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, FreeLibrary(module));
 }
 
-TEST(LoadLibrary, Failures)
+TEST(LoadLibrary, FailuresAndModuleHandleExArguments)
 {
     ScratchFolder folder;
     SetLastError(0);
@@ -142,12 +142,8 @@ TEST(LoadLibrary, Failures)
     WriteText(folder.Path("text.dll"), "this is no library, only text that is long enough");
     EXPECT_FAILS_WITH(ERROR_BAD_EXE_FORMAT, LoadLibraryW(folder.W("text.dll").c_str()));
     EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, LoadLibraryW(nullptr));
-}
 
-TEST(ModuleHandleEx, ArgumentsAndUnknownAddresses)
-{
     HMODULE module = reinterpret_cast<HMODULE>(1);
-    SetLastError(0);
     EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, GetModuleHandleExW(0, nullptr, nullptr));
     EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER,
                       GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -163,10 +159,6 @@ TEST(ModuleHandleEx, ArgumentsAndUnknownAddresses)
     EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetModuleHandleW(u"libqor-not-loaded.so"));
     EXPECT_FAILS_WITH(ERROR_MOD_NOT_FOUND, GetProcAddress(reinterpret_cast<HMODULE>(heap.get()), "x"));
 }
-
-}  // namespace
-
-namespace {
 
 // The system libraries that the platform stands in for are the platform's own module, so
 // that their functions are found where Windows programs look for them.

@@ -49,6 +49,23 @@ private:
     std::string m_path;
 };
 
+// Sets (or with null removes) an environment variable for one scope.
+class EnvOverride {
+public:
+    EnvOverride(const char* name, const char* value) : m_name(name), m_had(std::getenv(name) != nullptr)
+    {
+        if (m_had)
+            m_old = std::getenv(name);
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~EnvOverride() { m_had ? setenv(m_name, m_old.c_str(), 1) : unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    bool m_had;
+    std::string m_old;
+};
+
 // The call fails (returns FALSE, null or 0) and sets the Win32 error.
 #define EXPECT_FAILS_WITH(error, call)                                                                                \
     do {                                                                                                               \

@@ -1,6 +1,5 @@
-// Mouse and keyboard input through the headless backend: WM_SETCURSOR before mouse
-// messages, capture, ClipCursor, key state, a modal drag loop that ends when the input
-// runs out; cursors and message boxes.
+// Mouse and keyboard input through the headless backend: WM_SETCURSOR, capture, ClipCursor,
+// key state, a modal drag loop; cursors and message boxes.
 #include "user_test_util.h"
 
 namespace {
@@ -39,12 +38,7 @@ TEST_F(Input, SetCursorGoesToTheChildThenItsParentBeforeTheMove)
 
 TEST_F(Input, TheClassCursorIsSetUnlessTheParentTakesWmSetCursor)
 {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"QorTestCrossClass";
-    wc.hCursor = LoadCursorW(nullptr, IDC_CROSS);
-    ASSERT_TRUE(RegisterClassExW(&wc));
+    ASSERT_TRUE(RegisterTestClass(u"QorTestCrossClass", DefWindowProcW, LoadCursorW(nullptr, IDC_CROSS)));
     HWND parent = CreateQuiet("parent", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100);
     HWND child = CreateWindowExW(0, u"QorTestCrossClass", u"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, parent, nullptr,
                                  nullptr, nullptr);
@@ -205,11 +199,7 @@ class DragLoop : public UserTest {
 protected:
     HWND MakeDragWindow()
     {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DragProc;
-        wc.lpszClassName = u"QorTestDrag";
-        RegisterClassExW(&wc);
+        RegisterTestClass(u"QorTestDrag", DragProc);
         HWND w = CreateWindowExW(0, u"QorTestDrag", u"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr,
                                  nullptr, nullptr);
         created_.push_back(w);
@@ -224,48 +214,46 @@ protected:
     }
 };
 
-TEST_F(DragLoop, EndsWithTheButtonUp)
+TEST_F(DragLoop, EndsWithTheButtonUpEscapeOrWhenTheInputRunsOut)
 {
+    // Each row: the input after the button goes down; how the loop ends; the last move seen.
+    const struct {
+        std::vector<std::pair<UINT, POINT>> input;
+        bool clip;
+        const char* end;
+        size_t moves;
+        POINT last;
+    } cases[] = {
+        // Outside the window the drag is still captured.
+        {{{WM_MOUSEMOVE, {20, 15}}, {WM_MOUSEMOVE, {400, 15}}, {WM_LBUTTONUP, {400, 15}}}, false, "button up", 2,
+         {400, 15}},
+        {{{WM_MOUSEMOVE, {30, 40}}}, false, "capture lost", 1, {30, 40}},
+        {{{WM_MOUSEMOVE, {120, 130}}, {WM_KEYDOWN, {}}, {WM_MOUSEMOVE, {5, 5}}}, true, "escape", 1, {49, 49}},
+    };
     MakeDragWindow();
-    QorInjectMouse(WM_LBUTTONDOWN, 10, 10, 0);
-    QorInjectMouse(WM_MOUSEMOVE, 20, 15, 0);
-    QorInjectMouse(WM_MOUSEMOVE, 400, 15, 0);  // outside the window: still captured
-    QorInjectMouse(WM_LBUTTONUP, 400, 15, 0);
-    RunUntilIdle();
-    EXPECT_STREQ("button up", g_drag.end);
-    ASSERT_EQ(2u, g_drag.moves.size());
-    EXPECT_EQ(400, g_drag.moves[1].x);
-    EXPECT_EQ(nullptr, GetCapture());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.end);
+        QorInjectMouse(WM_LBUTTONDOWN, 10, 10, 0);
+        const RECT clip{0, 0, 50, 50};
+        ClipCursor(c.clip ? &clip : nullptr);
+        for (const auto& [message, pt] : c.input) {
+            if (message == WM_KEYDOWN)
+                QorInjectKey(VK_ESCAPE, TRUE);
+            else
+                QorInjectMouse(message, pt.x, pt.y, 0);
+        }
+        RunUntilIdle();
+        EXPECT_STREQ(c.end, g_drag.end);
+        ASSERT_EQ(c.moves, g_drag.moves.size());
+        EXPECT_EQ(c.last.x, g_drag.moves.back().x);
+        EXPECT_EQ(c.last.y, g_drag.moves.back().y);
+        EXPECT_EQ(nullptr, GetCapture());
+        ClipCursor(nullptr);
+        QorResetInput();
+    }
 }
 
-TEST_F(DragLoop, EndsWhenTheInputRunsOut)
-{
-    MakeDragWindow();
-    QorInjectMouse(WM_LBUTTONDOWN, 10, 10, 0);
-    QorInjectMouse(WM_MOUSEMOVE, 30, 40, 0);
-    RunUntilIdle();
-    EXPECT_STREQ("capture lost", g_drag.end);
-    EXPECT_EQ(1u, g_drag.moves.size());
-    EXPECT_EQ(nullptr, GetCapture());
-}
-
-TEST_F(DragLoop, EndsWithEscapeAndStaysInsideTheClipRectangle)
-{
-    MakeDragWindow();
-    const RECT clip{0, 0, 50, 50};
-    QorInjectMouse(WM_LBUTTONDOWN, 10, 10, 0);
-    ClipCursor(&clip);
-    QorInjectMouse(WM_MOUSEMOVE, 120, 130, 0);
-    QorInjectKey(VK_ESCAPE, TRUE);
-    QorInjectMouse(WM_MOUSEMOVE, 5, 5, 0);
-    RunUntilIdle();
-    EXPECT_STREQ("escape", g_drag.end);
-    ASSERT_EQ(1u, g_drag.moves.size());
-    EXPECT_EQ(49, g_drag.moves[0].x);
-    EXPECT_EQ(49, g_drag.moves[0].y);
-}
-
-TEST_F(Input, SystemCursorsAreStableHandles)
+TEST_F(Input, SystemAndModuleCursorsAreStableHandles)
 {
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
     ASSERT_TRUE(arrow);
@@ -284,6 +272,24 @@ TEST_F(Input, SystemCursorsAreStableHandles)
     EXPECT_EQ(LoadCursorW(nullptr, IDC_CROSS), GetCursor());
     EXPECT_TRUE(DestroyCursor(arrow));  // shared: still usable
     EXPECT_EQ(LoadCursorW(nullptr, IDC_CROSS), SetCursor(arrow));
+    // Module cursors load from the module's resources.
+    const HINSTANCE module = HINST_THISCOMPONENT;
+    ASSERT_TRUE(module);
+    HCURSOR nwse = LoadCursorW(module, MAKEINTRESOURCEW(105));
+    ASSERT_TRUE(nwse) << GetLastError();
+    EXPECT_EQ(nwse, LoadCursorW(module, MAKEINTRESOURCEW(105)));  // shared
+    HCURSOR close = LoadCursorW(module, MAKEINTRESOURCEW(110));
+    ASSERT_TRUE(close);
+    EXPECT_NE(nwse, close);
+    EXPECT_NE(nwse, LoadCursorW(nullptr, IDC_SIZENWSE));
+    SetCursor(close);
+    EXPECT_EQ(close, QorGetCurrentCursor());
+    EXPECT_TRUE(DestroyCursor(close));
+    SetLastError(0);
+    EXPECT_EQ(nullptr, LoadCursorW(module, MAKEINTRESOURCEW(999)));
+    EXPECT_NE(0u, GetLastError());
+    // The close glyph (104) is a PNG resource, not a cursor.
+    EXPECT_EQ(nullptr, LoadCursorW(module, MAKEINTRESOURCEW(104)));
 }
 
 struct BoxCall {
@@ -316,31 +322,6 @@ TEST_F(Input, MessageBoxGoesThroughTheHandler)
     EXPECT_EQ(IDNO, MessageBoxW(nullptr, u"text", u"caption", MB_YESNO | MB_DEFBUTTON2));
     EXPECT_EQ(0, MessageBoxW(reinterpret_cast<HWND>(0x7777), u"text", u"caption", MB_OK));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(Input, ModuleCursorsLoadFromTheModuleResources)
-{
-    const HINSTANCE module = HINST_THISCOMPONENT;
-    ASSERT_TRUE(module);
-    HCURSOR nwse = LoadCursorW(module, MAKEINTRESOURCEW(105));
-    ASSERT_TRUE(nwse) << GetLastError();
-    EXPECT_EQ(nwse, LoadCursorW(module, MAKEINTRESOURCEW(105)));  // shared
-    HCURSOR close = LoadCursorW(module, MAKEINTRESOURCEW(110));
-    ASSERT_TRUE(close);
-    EXPECT_NE(nwse, close);
-    EXPECT_NE(nwse, LoadCursorW(nullptr, IDC_SIZENWSE));
-    SetCursor(close);
-    EXPECT_EQ(close, QorGetCurrentCursor());
-    EXPECT_TRUE(DestroyCursor(close));
-    SetLastError(0);
-    EXPECT_EQ(nullptr, LoadCursorW(module, MAKEINTRESOURCEW(999)));
-    EXPECT_NE(0u, GetLastError());
-    // The close glyph (104) is a PNG resource, not a cursor.
-    EXPECT_EQ(nullptr, LoadCursorW(module, MAKEINTRESOURCEW(104)));
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ TEST_F(Messages, PeekFiltersByWindowAndRange)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
 }
 
-TEST_F(Messages, PostMessageWorksFromAnotherThread)
+TEST_F(Messages, PostMessageWorksFromAnotherThreadEvenToANewWindow)
 {
     HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 10, 10);
     BOOL posted = FALSE, invalid = TRUE;
@@ -98,18 +98,16 @@ TEST_F(Messages, PostMessageWorksFromAnotherThread)
         ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
         EXPECT_EQ(i, msg.wParam);
     }
-}
-
-TEST_F(Messages, AWindowOnANewThreadCanBePostedToAtOnce)
-{
-    BOOL posted = FALSE, received = FALSE;
+    // A window made on a new thread can be posted to at once.
+    BOOL received = FALSE;
+    posted = FALSE;
     std::thread ui([&] {
-        HWND w = CreateWindowExW(0, RecordingClass(), u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        std::thread poster([&] { posted = PostMessageW(w, WM_APP, 5, 0); });
+        HWND fresh = CreateWindowExW(0, RecordingClass(), u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        std::thread poster([&] { posted = PostMessageW(fresh, WM_APP, 5, 0); });
         poster.join();
-        MSG msg;
-        received = PeekMessageW(&msg, w, WM_APP, WM_APP, PM_REMOVE) && msg.wParam == 5;
-        DestroyWindow(w);
+        MSG got;
+        received = PeekMessageW(&got, fresh, WM_APP, WM_APP, PM_REMOVE) && got.wParam == 5;
+        DestroyWindow(fresh);
     });
     ui.join();
     EXPECT_TRUE(posted);
@@ -132,7 +130,7 @@ TEST_F(Messages, SendIsADirectCallAndDestroyedWindowsGetNothing)
     EXPECT_EQ(0, SendMessageW(w, WM_APP, 21, 0));
 }
 
-TEST_F(Messages, TimersFollowTheVirtualClock)
+TEST_F(Messages, TimersFollowTheVirtualClockInDueOrder)
 {
     HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 10, 10);
     EXPECT_EQ(548u, SetTimer(w, 548, 180, nullptr));
@@ -161,22 +159,16 @@ TEST_F(Messages, TimersFollowTheVirtualClock)
     QorAdvanceClock(1000);
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
     EXPECT_FALSE(KillTimer(w, 548));
-}
 
-TEST_F(Messages, DueTimersComeInTheOrderOfTheirDueTimes)
-{
-    HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 10, 10);
+    // Due timers come in the order of their due times.
     SetTimer(w, 2, 300, nullptr);
     SetTimer(w, 1, 100, nullptr);
     SetTimer(w, 3, 200, nullptr);
     QorAdvanceClock(300);
     std::vector<WPARAM> ids;
-    MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) ids.push_back(msg.wParam);
     EXPECT_EQ((std::vector<WPARAM>{1, 3, 2}), ids);
-    KillTimer(w, 1);
-    KillTimer(w, 2);
-    KillTimer(w, 3);
+    for (UINT_PTR id : {1, 2, 3}) KillTimer(w, id);
 }
 
 UINT_PTR g_firedId = 0;
@@ -241,7 +233,7 @@ TEST_F(Messages, TranslateMessagePostsCharacters)
     SetFocus(nullptr);
 }
 
-TEST_F(Messages, MsgWaitForMultipleObjectsWakesOnAPostFromAnotherThread)
+TEST_F(Messages, MsgWaitForMultipleObjectsWakesOnAPostFromAnotherThreadAndChecksHandles)
 {
     HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 10, 10);
     MSG msg;
@@ -267,10 +259,7 @@ TEST_F(Messages, MsgWaitForMultipleObjectsWakesOnAPostFromAnotherThread)
     QorInjectKey('A', TRUE);
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_KEY));
     QorResetInput();
-}
 
-TEST_F(Messages, MsgWaitForMultipleObjectsRefusesHandlesAndTooManyObjects)
-{
     HANDLE handle = reinterpret_cast<HANDLE>(0x1234);
     SetLastError(0);
     EXPECT_EQ(static_cast<DWORD>(WAIT_FAILED), MsgWaitForMultipleObjects(MAXIMUM_WAIT_OBJECTS, &handle, FALSE, 0, QS_ALLINPUT));

@@ -57,17 +57,14 @@ TEST_F(ScrollBars, ShowingABarTakesItsWidthFromTheClientAreaAndSendsSize)
     ShowScrollBar(view, SB_VERT, TRUE);
     EXPECT_EQ(HTVSCROLL, SendMessageW(view, WM_NCHITTEST, 0, MAKELPARAM(190, 50)));
     EXPECT_EQ(HTCLIENT, SendMessageW(view, WM_NCHITTEST, 0, MAKELPARAM(10, 50)));
-}
 
-TEST_F(ScrollBars, LeftScrollBarMovesTheClientAreaRight)
-{
-    HWND parent = CreateQuiet("parent", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300);
-    HWND view = CreateQuiet("view", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 200, 100, parent, WS_EX_LEFTSCROLLBAR);
+    // A left scroll bar moves the client area right.
+    HWND left = CreateQuiet("left", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, 200, 100, parent, WS_EX_LEFTSCROLLBAR);
     POINT origin{0, 0};
-    ClientToScreen(view, &origin);
+    ClientToScreen(left, &origin);
     EXPECT_EQ(17, origin.x);
-    EXPECT_EQ(183, Client(view).cx);
-    EXPECT_EQ(HTVSCROLL, SendMessageW(view, WM_NCHITTEST, 0, MAKELPARAM(5, 50)));
+    EXPECT_EQ(183, Client(left).cx);
+    EXPECT_EQ(HTVSCROLL, SendMessageW(left, WM_NCHITTEST, 0, MAKELPARAM(5, 50)));
 }
 
 TEST_F(ScrollBars, RangeAndPageDecideWhetherTheBarIsShown)
@@ -103,7 +100,7 @@ TEST_F(ScrollBars, RangeAndPageDecideWhetherTheBarIsShown)
     EXPECT_FALSE(GetWindowLongW(view, GWL_STYLE) & WS_VSCROLL);
 }
 
-TEST_F(ScrollBars, PageAndPositionAreClampedAsWindowsDoes)
+TEST_F(ScrollBars, PageAndPositionAreClampedAndArgumentsCheckedAsWindowsDoes)
 {
     HWND w = CreateQuiet("w", WS_POPUP | WS_VSCROLL, 0, 0, 200, 100);
     SCROLLINFO got{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
@@ -133,6 +130,19 @@ TEST_F(ScrollBars, PageAndPositionAreClampedAsWindowsDoes)
     EXPECT_EQ(0, SetScrollPos(w, SB_VERT, 20, FALSE));
     EXPECT_EQ(20, SetScrollPos(w, SB_VERT, 80, FALSE));
     EXPECT_EQ(50, GetScrollPos(w, SB_VERT));
+
+    HWND plain = CreateQuiet("plain", WS_POPUP, 0, 0, 200, 100);
+    SetLastError(0);
+    EXPECT_FALSE(GetScrollInfo(plain, SB_HORZ, &got));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_SCROLLBARS), GetLastError());
+    got.cbSize = 12;
+    EXPECT_FALSE(GetScrollInfo(plain, SB_HORZ, &got));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    got = SCROLLINFO{sizeof(SCROLLINFO), 0, 0, 0, 0, 0, 0};
+    EXPECT_FALSE(GetScrollInfo(w, SB_VERT, &got));
+    got.fMask = SIF_ALL;
+    EXPECT_FALSE(GetScrollInfo(w, SB_CTL, &got));
+    EXPECT_FALSE(GetScrollInfo(w, SB_HORZ, nullptr));
 }
 
 TEST_F(ScrollBars, PressesOnTheBarSendScrollRequests)
@@ -163,24 +173,6 @@ TEST_F(ScrollBars, PressesOnTheBarSendScrollRequests)
     EXPECT_EQ(expected, requests);
     EXPECT_EQ(nullptr, GetCapture());
     EXPECT_EQ(0, GetScrollPos(w, SB_VERT));  // the window moves the bar itself
-}
-
-TEST_F(ScrollBars, GetScrollInfoErrors)
-{
-    HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 200, 100);
-    SCROLLINFO got{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
-    SetLastError(0);
-    EXPECT_FALSE(GetScrollInfo(w, SB_HORZ, &got));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_SCROLLBARS), GetLastError());
-    got.cbSize = 12;
-    EXPECT_FALSE(GetScrollInfo(w, SB_HORZ, &got));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    got.cbSize = sizeof(SCROLLINFO);
-    got.fMask = 0;
-    EXPECT_FALSE(GetScrollInfo(w, SB_HORZ, &got));
-    got.fMask = SIF_ALL;
-    EXPECT_FALSE(GetScrollInfo(w, SB_CTL, &got));
-    EXPECT_FALSE(GetScrollInfo(w, SB_HORZ, nullptr));
 }
 
 }  // namespace

@@ -122,15 +122,15 @@ inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+inline ATOM RegisterTestClass(LPCWSTR name, WNDPROC proc, HCURSOR cursor = nullptr, HBRUSH brush = nullptr)
+{
+    const WNDCLASSEXW wc{sizeof(WNDCLASSEXW), 0, proc, 0, 0, nullptr, nullptr, cursor, brush, nullptr, name, nullptr};
+    return RegisterClassExW(&wc);
+}
+
 inline LPCWSTR RecordingClass()
 {
-    static ATOM atom = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = RecordingProc;
-        wc.lpszClassName = u"QorTestRecording";
-        return RegisterClassExW(&wc);
-    }();
+    static ATOM atom = RegisterTestClass(u"QorTestRecording", RecordingProc);
     return atom ? u"QorTestRecording" : nullptr;
 }
 

@@ -33,40 +33,23 @@ TEST_F(Windows, CreatingATopLevelWindowAsksForItsSizeLimitsFirst)
 {
     HWND top = Create("top", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
     ASSERT_TRUE(top);
-    EXPECT_TRUE(Recorder::Get().Matches({
-        {"top", WM_GETMINMAXINFO},
-        {"top", WM_NCCREATE},
-        {"top", WM_NCCALCSIZE},
-        {"top", WM_CREATE},
-        {"top", WM_SIZE},
-        {"top", WM_MOVE},
-        {"top", WM_SHOWWINDOW},  // not sent: the window was created hidden
-    }) == false);
-    EXPECT_TRUE(Recorder::Get().Matches({
-        {"top", WM_GETMINMAXINFO},
-        {"top", WM_NCCREATE},
-        {"top", WM_NCCALCSIZE},
-        {"top", WM_CREATE},
-        {"top", WM_SIZE},
-        {"top", WM_MOVE},
-    }));
-    EXPECT_FALSE(IsWindowVisible(top));
+    // No WM_SHOWWINDOW: the window was created hidden.
+    EXPECT_TRUE(Recorder::Get().Matches({{"top", WM_GETMINMAXINFO}, {"top", WM_NCCREATE}, {"top", WM_NCCALCSIZE},
+                                         {"top", WM_CREATE}, {"top", WM_SIZE}, {"top", WM_MOVE}, }));
+    const std::vector<UINT> sent = Recorder::Get().MessagesOf(top);
+    EXPECT_EQ(sent.end(), std::find(sent.begin(), sent.end(), static_cast<UINT>(WM_SHOWWINDOW)));
 }
 
 TEST_F(Windows, CreateStructCarriesTheArgumentsAndSizeAndMoveTheClientArea)
 {
     static CREATESTRUCTW seen;
     static LPARAM sizeParam, moveParam;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpszClassName = u"QorTestCreateStruct";
-    wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+    ASSERT_TRUE(RegisterTestClass(u"QorTestCreateStruct", [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
         if (msg == WM_CREATE) seen = *reinterpret_cast<CREATESTRUCTW*>(l);
         if (msg == WM_SIZE) sizeParam = l;
         if (msg == WM_MOVE) moveParam = l;
         return DefWindowProcW(hwnd, msg, w, l);
-    };
-    ASSERT_TRUE(RegisterClassExW(&wc));
+    }));
     HWND parent = CreateQuiet("parent", WS_POPUP, 0, 0, 300, 200);
     int marker = 0;
     HWND child = CreateWindowExW(WS_EX_CLIENTEDGE, u"QorTestCreateStruct", u"name", WS_CHILD, 7, 8, 60, 40, parent,
@@ -74,10 +57,7 @@ TEST_F(Windows, CreateStructCarriesTheArgumentsAndSizeAndMoveTheClientArea)
     ASSERT_TRUE(child);
     EXPECT_EQ(&marker, seen.lpCreateParams);
     EXPECT_EQ(parent, seen.hwndParent);
-    EXPECT_EQ(7, seen.x);
-    EXPECT_EQ(8, seen.y);
-    EXPECT_EQ(60, seen.cx);
-    EXPECT_EQ(40, seen.cy);
+    EXPECT_EQ((std::vector<int>{7, 8, 60, 40}), (std::vector<int>{seen.x, seen.y, seen.cx, seen.cy}));
     EXPECT_EQ(static_cast<DWORD>(WS_EX_CLIENTEDGE), seen.dwExStyle);
     // WS_EX_CLIENTEDGE takes 2 pixels on every side.
     EXPECT_EQ(MAKELPARAM(56, 36), sizeParam);
@@ -94,16 +74,12 @@ TEST_F(Windows, CreateReturningMinusOneFailsAndDestroysTheWindow)
     static HWND failed = nullptr;
     static std::vector<UINT> messages;
     messages.clear();
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpszClassName = u"QorTestFailingCreate";
-    wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+    ASSERT_TRUE(RegisterTestClass(u"QorTestFailingCreate", [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
         failed = hwnd;
         messages.push_back(msg);
         if (msg == WM_CREATE) return -1;
         return DefWindowProcW(hwnd, msg, w, l);
-    };
-    ASSERT_TRUE(RegisterClassExW(&wc));
+    }));
     EXPECT_EQ(nullptr, CreateWindowExW(0, u"QorTestFailingCreate", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                        nullptr, nullptr));
     EXPECT_FALSE(IsWindow(failed));
@@ -285,7 +261,7 @@ TEST_F(Windows, SubclassingChainsThroughCallWindowProc)
     EXPECT_EQ(0, CallWindowProcW(nullptr, w, WM_APP, 0, 0));
 }
 
-TEST_F(Windows, PropertiesCompareWithoutCase)
+TEST_F(Windows, PropertiesAndRegisteredMessagesCompareWithoutCase)
 {
     HWND w = CreateQuiet("w", WS_POPUP, 0, 0, 10, 10);
     int a = 0, b = 0;
@@ -295,10 +271,6 @@ TEST_F(Windows, PropertiesCompareWithoutCase)
     EXPECT_EQ(&b, RemovePropW(w, u"Owner"));
     EXPECT_EQ(nullptr, GetPropW(w, u"Owner"));
     EXPECT_EQ(nullptr, RemovePropW(w, u"Owner"));
-}
-
-TEST_F(Windows, RegisteredMessagesShareNumbersByName)
-{
     const UINT crop = RegisterWindowMessageW(u"GetCrop for QOR");
     EXPECT_GE(crop, 0xC000u);
     EXPECT_LE(crop, 0xFFFFu);

@@ -8,59 +8,28 @@ using namespace usertest;
 
 class WindowPos : public UserTest {};
 
-TEST_F(WindowPos, ResizingSendsChangingCalcSizeChangedThenSize)
+TEST_F(WindowPos, SizeAndMoveMessagesFollowWhatChangedAndWindowPosChangingIsObeyed)
 {
     HWND parent = CreateQuiet("parent", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200);
     HWND child = CreateQuiet("child", WS_CHILD | WS_VISIBLE, 10, 10, 100, 50, parent);
+    // Resizing only: no WM_MOVE, as the client area did not move.
     ASSERT_TRUE(SetWindowPos(child, nullptr, 0, 0, 120, 70, SWP_NOMOVE | SWP_NOZORDER));
-    EXPECT_TRUE(Recorder::Get().Matches({
-        {"child", WM_WINDOWPOSCHANGING},
-        {"child", WM_NCCALCSIZE, true, TRUE},
-        {"child", WM_WINDOWPOSCHANGED},
-        {"child", WM_SIZE, true, SIZE_RESTORED},
-    }));
-    // The client area did not move: no WM_MOVE.
-    const std::vector<UINT> sent = Recorder::Get().MessagesOf(child);
+    EXPECT_TRUE(Recorder::Get().Matches({{"child", WM_WINDOWPOSCHANGING}, {"child", WM_NCCALCSIZE, true, TRUE},
+                                         {"child", WM_WINDOWPOSCHANGED}, {"child", WM_SIZE, true, SIZE_RESTORED}}));
+    EXPECT_EQ(MAKELPARAM(120, 70), Recorder::Get().Log().back().lParam);
+    std::vector<UINT> sent = Recorder::Get().MessagesOf(child);
     EXPECT_EQ(sent.end(), std::find(sent.begin(), sent.end(), static_cast<UINT>(WM_MOVE)));
-    const auto& log = Recorder::Get().Log();
-    const auto size = std::find_if(log.begin(), log.end(), [](const Recorded& r) { return r.message == WM_SIZE; });
-    ASSERT_NE(log.end(), size);
-    EXPECT_EQ(MAKELPARAM(120, 70), size->lParam);
-}
 
-TEST_F(WindowPos, MovingAndResizingSendsMoveBeforeSize)
-{
-    HWND parent = CreateQuiet("parent", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200);
-    HWND child = CreateQuiet("child", WS_CHILD | WS_VISIBLE, 10, 10, 100, 50, parent);
+    Recorder::Get().Clear();
     ASSERT_TRUE(MoveWindow(child, 20, 30, 80, 40, TRUE));
-    EXPECT_TRUE(Recorder::Get().Matches({
-        {"child", WM_WINDOWPOSCHANGING},
-        {"child", WM_NCCALCSIZE},
-        {"child", WM_WINDOWPOSCHANGED},
-        {"child", WM_MOVE},
-        {"child", WM_SIZE},
-    }));
+    EXPECT_TRUE(Recorder::Get().Matches({{"child", WM_WINDOWPOSCHANGING}, {"child", WM_NCCALCSIZE},
+                                         {"child", WM_WINDOWPOSCHANGED}, {"child", WM_MOVE}, {"child", WM_SIZE}}));
+    // A move of the same size does not recompute the client area and sends no WM_SIZE.
     Recorder::Get().Clear();
     ASSERT_TRUE(SetWindowPos(child, nullptr, 25, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
-    // A move of the same size does not recompute the client area and sends no WM_SIZE.
-    EXPECT_TRUE(Recorder::Get().Matches({
-        {"child", WM_WINDOWPOSCHANGING},
-        {"child", WM_NCCALCSIZE},
-        {"child", WM_WINDOWPOSCHANGED},
-        {"child", WM_MOVE},
-        {"child", WM_SIZE},
-    }) == false);
-    EXPECT_TRUE(Recorder::Get().Matches({
-        {"child", WM_WINDOWPOSCHANGING},
-        {"child", WM_WINDOWPOSCHANGED},
-        {"child", WM_MOVE},
-    }));
-}
+    EXPECT_EQ((std::vector<UINT>{WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_MOVE}),
+              Recorder::Get().MessagesOf(child));
 
-TEST_F(WindowPos, ChangingTheSizeInWindowPosChangingIsObeyed)
-{
-    HWND parent = CreateQuiet("parent", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200);
-    HWND child = CreateQuiet("child", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50, parent);
     Handlers()[child] = [](HWND, UINT msg, WPARAM, LPARAM l, LRESULT*) {
         if (msg == WM_WINDOWPOSCHANGING) reinterpret_cast<WINDOWPOS*>(l)->cx = 33;
         return false;
@@ -78,10 +47,8 @@ TEST_F(WindowPos, RectanglesAndMappingBetweenWindows)
     HWND child = CreateQuiet("child", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 20, 60, 40, parent);
     RECT rc;
     ASSERT_TRUE(GetWindowRect(child, &rc));
-    EXPECT_EQ(110, rc.left);
-    EXPECT_EQ(70, rc.top);
-    EXPECT_EQ(170, rc.right);
-    EXPECT_EQ(110, rc.bottom);
+    const RECT expected{110, 70, 170, 110};
+    EXPECT_TRUE(EqualRect(&expected, &rc));
     ASSERT_TRUE(GetClientRect(child, &rc));
     EXPECT_EQ(58, rc.right);  // a 1-pixel border on both sides
     EXPECT_EQ(38, rc.bottom);
