@@ -109,38 +109,32 @@ void CScanViewPreview::RotateLeft()
 
 void CScanViewPreview::MirrorHorizontal()
 {
-    if (m_bLandscape) {
-        bool bMirrorV = false, bMirrorH = false;
-        int nAngle = 0;
-        GetOrientation(bMirrorV, bMirrorH, nAngle);
-        // After a quarter turn a left-right mirror on screen is a top-bottom mirror of the page.
-        if (IsQuarterTurn(nAngle))
-            bMirrorV = !bMirrorV;
-        else
-            bMirrorH = !bMirrorH;
-        MapFramesToImage(bMirrorV, bMirrorH, nAngle, WindowScreenRect(), true);
-    } else {
-        const int widthImage = m_rcImage.right - m_rcImage.left;
-        for (RECT& r : m_vecFrameImages) {
-            r.left = widthImage - r.left;
-            r.right = widthImage - r.right;
-        }
-    }
-    AppendOperation(m_matMirrorX);
-    FinishMirror();
+    Mirror(true);
 }
 
 void CScanViewPreview::MirrorVertical()
+{
+    Mirror(false);
+}
+
+void CScanViewPreview::Mirror(bool bLeftRight)
 {
     if (m_bLandscape) {
         bool bMirrorV = false, bMirrorH = false;
         int nAngle = 0;
         GetOrientation(bMirrorV, bMirrorH, nAngle);
-        if (IsQuarterTurn(nAngle))
+        // After a quarter turn a left-right mirror on screen is a top-bottom mirror of the page.
+        if (bLeftRight != IsQuarterTurn(nAngle))
             bMirrorH = !bMirrorH;
         else
             bMirrorV = !bMirrorV;
         MapFramesToImage(bMirrorV, bMirrorH, nAngle, WindowScreenRect(), true);
+    } else if (bLeftRight) {
+        const int widthImage = m_rcImage.right - m_rcImage.left;
+        for (RECT& r : m_vecFrameImages) {
+            r.left = widthImage - r.left;
+            r.right = widthImage - r.right;
+        }
     } else {
         const int heightImage = m_rcImage.bottom - m_rcImage.top;
         for (RECT& r : m_vecFrameImages) {
@@ -148,7 +142,7 @@ void CScanViewPreview::MirrorVertical()
             r.bottom = heightImage - r.bottom;
         }
     }
-    AppendOperation(m_matMirrorY);
+    AppendOperation(bLeftRight ? m_matMirrorX : m_matMirrorY);
     FinishMirror();
 }
 

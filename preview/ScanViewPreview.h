@@ -333,6 +333,8 @@ private:
     // Page units to image pixels for every frame: for the angle alone, then with the mirrors.
     void MapFramesForOrientation(bool bMirrorV, bool bMirrorH, int nAngle, const RECT& rcWindow, bool bReport);
     void AppendOperation(const Gdiplus::Matrix& operation);
+    // A mirror on screen: left to right (bLeftRight) or top to bottom.
+    void Mirror(bool bLeftRight);
     void FinishTurn();
     void FinishMirror();
 

@@ -132,4 +132,16 @@ TEST_F(LandscapeTurns, TurnsMapFromPageUnits)
     EXPECT_EQ((RECT{231, 291, 780, 729}), view.m_vecFrameImages[0]);
 }
 
+// After a quarter turn the page lies across the screen: a mirror on screen is the page's other
+// mirror, and the frame lands where the screen mirror puts it in the turned 1100 x 850 image.
+TEST_F(LandscapeTurns, MirrorsAfterAQuarterTurnFollowTheScreen)
+{
+    view.RotateRight();  // the frame at {320, 121, 869, 559}
+    view.MirrorHorizontal();
+    EXPECT_EQ((RECT{231, 121, 780, 559}), view.m_vecFrameImages[0]);
+    view.MirrorHorizontal();
+    view.MirrorVertical();
+    EXPECT_EQ((RECT{320, 291, 869, 729}), view.m_vecFrameImages[0]);
+}
+
 }  // namespace
