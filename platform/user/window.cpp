@@ -33,6 +33,21 @@ HWND TopLevelOf(HWND hwnd)
 
 namespace {
 
+// The value of type T among the window's extra bytes at a non-negative index, replaced by
+// *pNew when given; 0 with ERROR_INVALID_INDEX when it does not fit.
+template <typename T>
+T ExchangeExtra(const WindowPtr& w, int index, const T* pNew)
+{
+    if (static_cast<size_t>(index) + sizeof(T) > w->extra.size()) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    T old;
+    std::memcpy(&old, w->extra.data() + index, sizeof(old));
+    if (pNew) std::memcpy(w->extra.data() + index, pNew, sizeof(T));
+    return old;
+}
+
 bool IsDescendantOrSelf(HWND ancestor, HWND hwnd)
 {
     for (WindowPtr w = LookupWindow(hwnd); w; w = LookupWindow(w->parent))
@@ -346,15 +361,7 @@ LONG_PTR WINAPI GetWindowLongPtrW(HWND hwnd, int index)
 {
     WindowPtr w = LookupWindowOrFail(hwnd);
     if (!w) return 0;
-    if (index >= 0) {
-        if (static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG_PTR value;
-        std::memcpy(&value, w->extra.data() + index, sizeof(value));
-        return value;
-    }
+    if (index >= 0) return ExchangeExtra<LONG_PTR>(w, index, nullptr);
     switch (index) {
     case GWLP_WNDPROC:
         return reinterpret_cast<LONG_PTR>(w->proc);
@@ -397,15 +404,7 @@ LONG_PTR WINAPI SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
     WindowPtr w = LookupWindowOrFail(hwnd);
     if (!w) return 0;
     LONG_PTR old = 0;
-    if (index >= 0) {
-        if (static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        std::memcpy(&old, w->extra.data() + index, sizeof(old));
-        std::memcpy(w->extra.data() + index, &value, sizeof(value));
-        return old;
-    }
+    if (index >= 0) return ExchangeExtra<LONG_PTR>(w, index, &value);
     switch (index) {
     case GWLP_WNDPROC:
         old = reinterpret_cast<LONG_PTR>(w->proc);
@@ -450,14 +449,7 @@ LONG WINAPI GetWindowLongW(HWND hwnd, int index)
     }
     if (index >= 0) {
         WindowPtr w = LookupWindowOrFail(hwnd);
-        if (!w) return 0;
-        if (static_cast<size_t>(index) + sizeof(LONG) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG value;
-        std::memcpy(&value, w->extra.data() + index, sizeof(value));
-        return value;
+        return w ? ExchangeExtra<LONG>(w, index, nullptr) : 0;
     }
     return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
 }
@@ -470,15 +462,7 @@ LONG WINAPI SetWindowLongW(HWND hwnd, int index, LONG value)
     }
     if (index >= 0) {
         WindowPtr w = LookupWindowOrFail(hwnd);
-        if (!w) return 0;
-        if (static_cast<size_t>(index) + sizeof(LONG) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG old;
-        std::memcpy(&old, w->extra.data() + index, sizeof(old));
-        std::memcpy(w->extra.data() + index, &value, sizeof(value));
-        return old;
+        return w ? ExchangeExtra<LONG>(w, index, &value) : 0;
     }
     if (index == GWL_STYLE || index == GWL_EXSTYLE)
         return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, static_cast<LONG_PTR>(static_cast<DWORD>(value))));
