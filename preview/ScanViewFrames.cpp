@@ -7,16 +7,6 @@
 
 namespace {
 
-void Normalize(RECT* r)
-{
-    if (r->left > r->right)
-        std::swap(r->left, r->right);
-    if (r->top > r->bottom)
-        std::swap(r->top, r->bottom);
-}
-
-bool IsQuarterTurn(int nAngle) { return nAngle == 9000 || nAngle == 27000; }
-
 // A 2 x 2 orientation matrix with integer elements (always 0, 1 or -1); a point (x, y)
 // maps to (x * m11 + y * m21, x * m12 + y * m22).
 struct IntMatrix {

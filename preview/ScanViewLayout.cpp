@@ -9,8 +9,6 @@
 
 namespace {
 
-bool IsQuarterTurn(int nAngle) { return nAngle == 9000 || nAngle == 27000; }
-
 // a * b / c in 64 bits, so that no product of page units and window pixels can overflow;
 // the quotient of sizes that the window system and the host's 16-bit keys allow fits.
 int MulDivTrunc(int a, int b, int c)

@@ -3,23 +3,15 @@
 
 #include <algorithm>
 
-namespace {
+#include "GeometryMath.h"
 
-void Normalize(RECT* r)
-{
-    if (r->left > r->right)
-        std::swap(r->left, r->right);
-    if (r->top > r->bottom)
-        std::swap(r->top, r->bottom);
-}
+namespace {
 
 void NormalizeAll(std::vector<RECT>& rects)
 {
     for (RECT& r : rects)
         Normalize(&r);
 }
-
-bool IsQuarterTurn(int nAngle) { return nAngle == 9000 || nAngle == 27000; }
 
 }  // namespace
 
@@ -66,44 +58,35 @@ void CScanViewPreview::AppendOperation(const Gdiplus::Matrix& operation)
 
 void CScanViewPreview::RotateRight()
 {
-    const int heightOld = m_rcImage.bottom - m_rcImage.top;  // image pixels
+    Turn(true);
+}
+
+void CScanViewPreview::RotateLeft()
+{
+    Turn(false);
+}
+
+void CScanViewPreview::Turn(bool bRight)
+{
+    const int widthOld = m_rcImage.right - m_rcImage.left;  // image pixels
+    const int heightOld = m_rcImage.bottom - m_rcImage.top;
     std::swap(m_rcImage.right, m_rcImage.bottom);
     if (m_bLandscape) {
         bool bMirrorV = false, bMirrorH = false;
         int nAngle = 0;
         GetOrientation(bMirrorV, bMirrorH, nAngle);
         const RECT rcWindow = WindowScreenRect();
-        const int nNewAngle = nAngle == 27000 ? 0 : nAngle + 9000;
+        const int nNewAngle = (nAngle + (bRight ? 9000 : 27000)) % 36000;
         MapFramesToImage(false, false, nNewAngle, rcWindow, true);
         if (bMirrorV || bMirrorH)
             MapFramesToImage(bMirrorV, bMirrorH, nNewAngle, rcWindow, true);
     } else {
         // Directly in image pixels; each turn takes two pixels off the right edge.
         for (RECT& r : m_vecFrameImages)
-            r = {heightOld - r.bottom, r.left, heightOld - r.top - 2, r.right};
+            r = bRight ? RECT{heightOld - r.bottom, r.left, heightOld - r.top - 2, r.right}
+                       : RECT{r.top, widthOld - r.right, r.bottom - 2, widthOld - r.left};
     }
-    AppendOperation(m_matRotateRight);
-    FinishTurn();
-}
-
-void CScanViewPreview::RotateLeft()
-{
-    const int widthOld = m_rcImage.right - m_rcImage.left;  // image pixels
-    std::swap(m_rcImage.right, m_rcImage.bottom);
-    if (m_bLandscape) {
-        bool bMirrorV = false, bMirrorH = false;
-        int nAngle = 0;
-        GetOrientation(bMirrorV, bMirrorH, nAngle);
-        const RECT rcWindow = WindowScreenRect();
-        const int nNewAngle = nAngle == 0 ? 27000 : nAngle - 9000;
-        MapFramesToImage(false, false, nNewAngle, rcWindow, true);
-        if (bMirrorV || bMirrorH)
-            MapFramesToImage(bMirrorV, bMirrorH, nNewAngle, rcWindow, true);
-    } else {
-        for (RECT& r : m_vecFrameImages)
-            r = {r.top, widthOld - r.right, r.bottom - 2, widthOld - r.left};
-    }
-    AppendOperation(m_matRotateLeft);
+    AppendOperation(bRight ? m_matRotateRight : m_matRotateLeft);
     FinishTurn();
 }
 

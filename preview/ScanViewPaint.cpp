@@ -132,6 +132,20 @@ HDC CScanViewPreview::PrepareBuffer(const RECT& rcClient, Gdiplus::ImageAttribut
     return hdcBuffer;
 }
 
+HDC CScanViewPreview::BeginBuffer(HDC hdc, const RECT& rcClient, Gdiplus::ImageAttributes& attributes)
+{
+    // The framework paints again inside a BeginPaint whose update region is already
+    // validated; nothing of that would reach the screen.
+    RECT rcClipBox;
+    if (::GetClipBox(hdc, &rcClipBox) == NULLREGION)
+        return nullptr;
+    HDC hdcBuffer = PrepareBuffer(rcClient, attributes);
+    // Whatever a paint leaves untouched keeps the window's pixels.
+    if (hdcBuffer != nullptr)
+        ::BitBlt(hdcBuffer, 0, 0, rcClient.right - rcClient.left, rcClient.bottom - rcClient.top, hdc, 0, 0, SRCCOPY);
+    return hdcBuffer;
+}
+
 void CScanViewPreview::DrawPreview(HDC hdc)
 {
     RECT rcClient = {0, 0, 0, 0};  // view coordinates
@@ -146,18 +160,10 @@ void CScanViewPreview::DrawPreview(HDC hdc)
         graphics.FillRectangle(&grey, rcClient.left, rcClient.top, cxClient, cyClient);
         return;
     }
-    // The framework paints again inside a BeginPaint whose update region is already
-    // validated; nothing of that would reach the screen.
-    RECT rcClipBox;
-    if (::GetClipBox(hdc, &rcClipBox) == NULLREGION)
-        return;
-
     Gdiplus::ImageAttributes attributes;
-    HDC hdcBuffer = PrepareBuffer(rcClient, attributes);
+    HDC hdcBuffer = BeginBuffer(hdc, rcClient, attributes);
     if (hdcBuffer == nullptr)
         return;
-    // Whatever the steps below leave untouched keeps the window's pixels.
-    ::BitBlt(hdcBuffer, 0, 0, cxClient, cyClient, hdc, 0, 0, SRCCOPY);
 
     // A bitmap without pixels (a file that did not decode) draws nothing but the frames.
     if (m_pPreviewImage->GetWidth() != 0 && m_pPreviewImage->GetHeight() != 0) {
@@ -251,15 +257,10 @@ void CScanViewPreview::DrawLive(HDC hdc)
     m_fReceivedFraction = (m_pPartialImage && cyLivePage != 0)
                               ? static_cast<float>(m_pPartialImage->GetHeight()) / static_cast<float>(cyLivePage)
                               : 0.0f;
-    RECT rcClipBox;
-    if (::GetClipBox(hdc, &rcClipBox) == NULLREGION)
-        return;
-
     Gdiplus::ImageAttributes attributes;
-    HDC hdcBuffer = PrepareBuffer(rcClient, attributes);
+    HDC hdcBuffer = BeginBuffer(hdc, rcClient, attributes);
     if (hdcBuffer == nullptr)
         return;
-    ::BitBlt(hdcBuffer, 0, 0, cxClient, cyClient, hdc, 0, 0, SRCCOPY);
 
     // The live page fitted into the fit box (a scan of the whole page) or the crop box, at
     // (0, 0). The products are 64-bit so that no page size can overflow them.

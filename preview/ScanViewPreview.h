@@ -185,6 +185,9 @@ public:
     // The first off-screen buffer for rcClient (view coordinates), kept while the client size
     // stays, and the colour transform of m_nColorMode set on attributes. Null on failure.
     HDC PrepareBuffer(const RECT& rcClient, Gdiplus::ImageAttributes& attributes);
+    // PrepareBuffer holding a copy of the window's content; null when nothing would reach the
+    // screen (an empty clip) or on failure.
+    HDC BeginBuffer(HDC hdc, const RECT& rcClient, Gdiplus::ImageAttributes& attributes);
     // The pixels of the displayed or live image changed: the kept scaled picture is stale.
     void InvalidatePicture();
     CPaintBuffer m_bufferPaint;   // the first buffer: the picture, the grey, the wash
@@ -333,6 +336,8 @@ private:
     // Page units to image pixels for every frame: for the angle alone, then with the mirrors.
     void MapFramesForOrientation(bool bMirrorV, bool bMirrorH, int nAngle, const RECT& rcWindow, bool bReport);
     void AppendOperation(const Gdiplus::Matrix& operation);
+    // A quarter turn on screen, to the right (bRight) or to the left.
+    void Turn(bool bRight);
     // A mirror on screen: left to right (bLeftRight) or top to bottom.
     void Mirror(bool bLeftRight);
     void FinishTurn();
