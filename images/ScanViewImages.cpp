@@ -177,18 +177,23 @@ void CScanViewPreview::ResetScanCanvas()
         Invalidate(TRUE);
 }
 
+// The old image lets go of its file before the file is deleted.
+void CScanViewPreview::DropPartialPreview()
+{
+    if (!m_pPartialImage)
+        return;
+    m_pPartialImage.reset();
+    if (m_szPartialFile[0] != 0) {
+        ::DeleteFileW(m_szPartialFile);
+        m_szPartialFile[0] = 0;
+    }
+}
+
 bool CScanViewPreview::LoadPartialPreview(LPCWSTR pszPath)
 {
     if (!IsUsableFile(pszPath, PATH_BUFFER_CHARS))
         return false;
-    // The old image lets go of its file before the file is deleted.
-    if (m_pPartialImage) {
-        m_pPartialImage.reset();
-        if (m_szPartialFile[0] != 0) {
-            ::DeleteFileW(m_szPartialFile);
-            m_szPartialFile[0] = 0;
-        }
-    }
+    DropPartialPreview();
     m_pPartialImage.reset(Gdiplus::Bitmap::FromFile(pszPath, FALSE));
     if (!m_pPartialImage)
         return false;
@@ -214,13 +219,7 @@ bool CScanViewPreview::SetPreviewImage(LPCWSTR pszPath)
 {
     if (pszPath != nullptr && !IsUsableFile(pszPath, PATH_BUFFER_CHARS))
         return false;
-    if (m_pPartialImage) {
-        m_pPartialImage.reset();
-        if (m_szPartialFile[0] != 0) {
-            ::DeleteFileW(m_szPartialFile);
-            m_szPartialFile[0] = 0;
-        }
-    }
+    DropPartialPreview();
 
     // The picture to show, in a bitmap of its own: decoded from the file (which it holds
     // open) or copied from the sample that suits the page.

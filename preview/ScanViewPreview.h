@@ -214,6 +214,8 @@ public:
     void BeginScanCanvas(int cxView, int cyView);
     void ResetScanCanvas();
     bool LoadPartialPreview(LPCWSTR pszPath);
+    // Lets go of the partial preview and deletes its file.
+    void DropPartialPreview();
     bool SetPreviewImage(LPCWSTR pszPath = nullptr);
     // The notifications' form of ApplyOrientation: the partial previews are over.
     void ReapplyOrientation();
