@@ -102,6 +102,14 @@ bool CDemoSession::SetUp()
     if (FAILED(hr))
         return Fail("CoInitialize", hr);
     m_bComInitialised = true;
+    // The control's messages to the user (the paper warning of a feeder job) reach the console.
+    m_pMessages = std::make_unique<CHostMessageClass>([](HWND, LPCWSTR pszText, UINT, LONG* pnAnswer) {
+        char szText[512] = {};
+        WideCharToMultiByte(CP_UTF8, 0, pszText, -1, szText, sizeof(szText) - 1, nullptr, nullptr);
+        std::printf("     message to the user: %s\n", szText);
+        *pnAnswer = 0;
+        return IDOK;
+    });
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
@@ -171,6 +179,7 @@ void CDemoSession::TearDown()
     if (m_hWndFrame != nullptr)
         DestroyWindow(m_hWndFrame);
     m_hWndFrame = m_hWndView = nullptr;
+    m_pMessages.reset();
     if (m_bComInitialised)
         CoUninitialize();
     m_bComInitialised = false;

@@ -11,6 +11,7 @@
 
 #include <QORScan.h>
 #include <HostPropertyBag.h>
+#include <HostMessage.h>
 #include <HostSite.h>
 #include <ScanEngine.h>
 
@@ -77,4 +78,5 @@ private:
     ATL::CComPtr<CHostPropertyBag> m_spBag;
     ATL::CComPtr<IUnknown> m_spControl;
     std::unique_ptr<CScanEngine> m_pEngine;
+    std::unique_ptr<CHostMessageClass> m_pMessages;
 };

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include <HostJob.h>
+#include <HostMessage.h>
 #include <qorheadless.h>
 
 #include "control_test_support.h"
@@ -264,82 +265,29 @@ TEST_F(ControlCommands, ResetOrientationEndsUprightFromEveryOrientation)
 
 // What the host's message object saw of each "DoMessage".
 struct MessageCall {
-    DISPID dispid;
-    WORD wFlags;
-    std::vector<VARTYPE> vts;  // rgvarg order: last argument first
-    LONG lWindow;
+    HWND hWnd;
     std::u16string text;
-    ULONG uType;
+    UINT uType;
 };
 
-// What the host's message object does and what it saw; one per test, while it is registered.
-struct MessageHost {
-    bool bKnowsMethod = true;
-    LONG nAnswer = 1;                // into the by-reference argument
-    std::function<void()> during;    // what the host does while its message is shown
-    std::vector<MessageCall> calls;
-};
-MessageHost* g_pMessageHost = nullptr;
-
-// The host's message object: an IDispatch with "DoMessage" when the host knows it.
-class ATL_NO_VTABLE CTestMessage : public ATL::CComObjectRootEx<ATL::CComSingleThreadModel>, public IDispatch {
-public:
-    BEGIN_COM_MAP(CTestMessage)
-        COM_INTERFACE_ENTRY(IDispatch)
-    END_COM_MAP()
-
-    STDMETHOD(GetTypeInfoCount)(UINT*) override { return E_NOTIMPL; }
-    STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override
-    {
-        if (!g_pMessageHost->bKnowsMethod || cNames != 1 || std::u16string(rgszNames[0]) != u"DoMessage")
-            return DISP_E_UNKNOWNNAME;
-        rgDispId[0] = 7;
-        return S_OK;
-    }
-    STDMETHOD(Invoke)(DISPID dispid, REFIID, LCID, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult, EXCEPINFO*,
-                      UINT*) override
-    {
-        MessageCall call{dispid, wFlags, {}, 0, u"", 0};
-        for (UINT i = 0; i < pParams->cArgs; ++i)
-            call.vts.push_back(pParams->rgvarg[i].vt);
-        if (call.vts != std::vector<VARTYPE>{VT_I4 | VT_BYREF, VT_UI4, VT_BSTR, VT_I4})
-            return DISP_E_BADPARAMCOUNT;
-        call.lWindow = pParams->rgvarg[3].lVal;
-        call.text = pParams->rgvarg[2].bstrVal;
-        call.uType = pParams->rgvarg[1].ulVal;
-        *pParams->rgvarg[0].plVal = g_pMessageHost->nAnswer;
-        g_pMessageHost->calls.push_back(call);
-        if (g_pMessageHost->during)
-            g_pMessageHost->during();
-        pResult->vt = VT_I4;
-        pResult->lVal = IDOK;
-        return S_OK;
-    }
-};
-
-// The message object's class, registered in this process for the registration's lifetime.
-class MessageObjectRegistration : public MessageHost {
-public:
+// The host's message object registered in this process, answering nAnswer and recording.
+struct MessageObjectRegistration {
     MessageObjectRegistration()
+        : registration([this](HWND hWnd, LPCWSTR pszText, UINT uType, LONG* pnAnswer) {
+              calls.push_back({hWnd, pszText, uType});
+              *pnAnswer = nAnswer;
+              if (during)
+                  during();
+              return IDOK;
+          })
     {
-        ATL::CComObject<ATL::CComClassFactory>* pFactory = nullptr;
-        EXPECT_EQ(S_OK, ATL::CComObject<ATL::CComClassFactory>::CreateInstance(&pFactory));
-        pFactory->SetVoid(reinterpret_cast<void*>(&ATL::CComCreator<ATL::CComObject<CTestMessage>>::CreateInstance));
-        m_spFactory = pFactory;
-        EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_QORHostMessage, m_spFactory, CLSCTX_INPROC_SERVER,
-                                              REGCLS_MULTIPLEUSE, &m_dwCookie));
-        g_pMessageHost = this;
-    }
-    ~MessageObjectRegistration()
-    {
-        CoRevokeClassObject(m_dwCookie);
-        g_pMessageHost = nullptr;
+        EXPECT_EQ(S_OK, registration.Result());
     }
 
-private:
-    ATL::CComPtr<IClassFactory> m_spFactory;
-    DWORD m_dwCookie = 0;
+    LONG nAnswer = 1;
+    std::function<void()> during;  // what the host does while its message is shown
+    std::vector<MessageCall> calls;
+    CHostMessageClass registration;
 };
 
 struct BoxCall {
@@ -422,9 +370,7 @@ TEST_F(PaperWarning, FeederScansAskTheHostsMessageObjectAndKeepTheBootKeys)
     EXPECT_EQ(S_OK, Exec(QORSCAN_CMDID_SCAN));
     ASSERT_EQ(1u, messages.calls.size());
     const MessageCall& call = messages.calls[0];
-    EXPECT_EQ(7, call.dispid);
-    EXPECT_EQ(DISPATCH_METHOD, call.wFlags);
-    EXPECT_EQ(static_cast<LONG>(reinterpret_cast<LONG_PTR>(m_hWnd)), call.lWindow);
+    EXPECT_EQ(m_hWnd, call.hWnd);
     EXPECT_EQ(kAdfWarning, call.text);
     EXPECT_EQ(ULONG(MB_OK), call.uType);
     EXPECT_TRUE(m_boxes.empty());
@@ -453,14 +399,13 @@ TEST_F(PaperWarning, WithoutAUsableMessageObjectTheBoxIsShown)
     EXPECT_EQ(ATL::CComVariant(ULONG(0)), m_pBag->GetValue(QORSCAN_KEY_BOOT_ADF_HIDE));
     EXPECT_EQ(Dword(0), BootValue(u"boot.adf.hide"));
 
-    // An object without "DoMessage" is no help either; the warning comes again, since 0 asked
-    // for nothing.
+    // The answer 0 asked for nothing: the warning comes again, now through the host's object.
     MessageObjectRegistration messages;
-    messages.bKnowsMethod = false;
+    messages.nAnswer = 0;
     SetSource(4);
     EXPECT_EQ(S_OK, Exec(QORSCAN_CMDID_SCAN));
-    EXPECT_EQ(2u, m_boxes.size());
-    EXPECT_TRUE(messages.calls.empty());
+    EXPECT_EQ(1u, m_boxes.size());
+    EXPECT_EQ(1u, messages.calls.size());
     EXPECT_EQ(ATL::CComVariant(ULONG(0)), m_pBag->GetValue(QORSCAN_KEY_BOOT_ADF_HIDE));
 }
 
