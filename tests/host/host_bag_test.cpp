@@ -1,6 +1,8 @@
 // The host bag through its COM interfaces: values, sinks, key enumeration and commands.
 #include <gtest/gtest.h>
 
+#include <HostMessage.h>
+
 #include "host_test_support.h"
 
 namespace {
@@ -488,3 +490,66 @@ TEST(HostJob, FrameArraysHaveLowerBoundZeroAndMalformedArraysAreRejected)
 }
 
 }  // namespace
+
+// The message object checks what it is given before the host's handler sees anything.
+TEST(HostMessage, DoMessageTakesItsFourArgumentsAndAnswersByReference)
+{
+    ASSERT_EQ(S_OK, CoInitialize(nullptr));
+    int nShown = 0;
+    {
+        CHostMessageClass registration([&nShown](HWND, LPCWSTR pszText, UINT uType, LONG* pnAnswer) {
+            ++nShown;
+            *pnAnswer = std::u16string(pszText) == u"hi" && uType == MB_OK ? 1 : 2;
+            return IDCANCEL;
+        });
+        ASSERT_EQ(S_OK, registration.Result());
+        ATL::CComPtr<IDispatch> spMessage;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_QORHostMessage, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                         reinterpret_cast<void**>(&spMessage)));
+        LPOLESTR rgszNames[1] = {const_cast<LPOLESTR>(u"Show")};
+        DISPID dispid = 0;
+        EXPECT_EQ(DISP_E_UNKNOWNNAME, spMessage->GetIDsOfNames(GUID_NULL, rgszNames, 1, 0, &dispid));
+        rgszNames[0] = const_cast<LPOLESTR>(QORSCAN_MESSAGE_OBJECT_METHOD);
+        ASSERT_EQ(S_OK, spMessage->GetIDsOfNames(GUID_NULL, rgszNames, 1, 0, &dispid));
+
+        LONG nAnswer = 0;
+        VARIANT rgvarg[4];  // last argument first
+        for (VARIANT& var : rgvarg)
+            VariantInit(&var);
+        rgvarg[0].vt = VT_I4 | VT_BYREF;
+        rgvarg[0].plVal = &nAnswer;
+        rgvarg[1].vt = VT_UI4;
+        rgvarg[1].ulVal = MB_OK;
+        ATL::CComBSTR bstrText(u"hi");
+        rgvarg[2].vt = VT_BSTR;
+        rgvarg[2].bstrVal = bstrText;
+        rgvarg[3].vt = VT_I4;
+        DISPPARAMS params = {rgvarg, nullptr, 4, 0};
+        ATL::CComVariant varResult;
+        UINT uArgErr = 99;
+
+        // Arguments out of order or missing reach no one.
+        std::swap(rgvarg[1], rgvarg[2]);
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, spMessage->Invoke(dispid, GUID_NULL, 0, DISPATCH_METHOD, &params, &varResult,
+                                                         nullptr, &uArgErr));
+        EXPECT_EQ(1u, uArgErr);
+        std::swap(rgvarg[1], rgvarg[2]);
+        params.cArgs = 3;
+        EXPECT_EQ(DISP_E_BADPARAMCOUNT,
+                  spMessage->Invoke(dispid, GUID_NULL, 0, DISPATCH_METHOD, &params, &varResult, nullptr, nullptr));
+        params.cArgs = 4;
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+                  spMessage->Invoke(dispid + 1, GUID_NULL, 0, DISPATCH_METHOD, &params, &varResult, nullptr, nullptr));
+        EXPECT_EQ(0, nShown);
+
+        ASSERT_EQ(S_OK, spMessage->Invoke(dispid, GUID_NULL, 0, DISPATCH_METHOD, &params, &varResult, nullptr, nullptr));
+        EXPECT_EQ(1, nShown);
+        EXPECT_EQ(1, nAnswer);
+        EXPECT_EQ(ATL::CComVariant(IDCANCEL), varResult);
+    }
+    // Revoked with its registration.
+    ATL::CComPtr<IDispatch> spGone;
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(CLSID_QORHostMessage, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                                    reinterpret_cast<void**>(&spGone)));
+    CoUninitialize();
+}
