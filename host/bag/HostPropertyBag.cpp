@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace {
@@ -400,6 +401,8 @@ std::vector<CHostPropertyBag::Entry>::const_iterator CHostPropertyBag::FindEntry
 
 CHostPropertyBag::CallTicket CHostPropertyBag::BeginCall(const CHostBagCall& call)
 {
+    if (!m_bRecording)
+        return CallTicket{SIZE_MAX, m_nLogGeneration, GetUnknown()};
     m_vecCalls.push_back(call);
     return CallTicket{m_vecCalls.size() - 1, m_nLogGeneration, GetUnknown()};
 }

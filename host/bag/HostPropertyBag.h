@@ -129,6 +129,9 @@ public:
     // VARIANT pointer), to every advised sink that answers IQORNotify, in cookie order: what a
     // host does for the control that advised itself here. Off when the bag is created.
     void SetForwarding(bool bForward) { m_bForwarding = bForward; }
+    // When off, calls are no longer added to the log (the hook still sees each): a host that
+    // runs for hours keeps no history. On when the bag is created.
+    void SetRecording(bool bRecord) { m_bRecording = bRecord; }
     // The handler of one command id of CGID_ScanControl; an empty function removes it.
     void SetExecHandler(DWORD nCmdID, ExecHandler handler);
     // Exec's result for a command id without a handler; S_OK when the bag is created.
@@ -172,6 +175,7 @@ private:
     std::vector<std::pair<DWORD, ExecHandler>> m_vecExecHandlers;
     HRESULT m_hrExecDefault = S_OK;
     bool m_bForwarding = false;
+    bool m_bRecording = true;
     CallHook m_fnCallHook;
     std::vector<CHostBagCall> m_vecCalls;
     size_t m_nLogGeneration = 0;  // counts ClearCalls

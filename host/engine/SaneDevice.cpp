@@ -79,6 +79,41 @@ CSaneDevice::~CSaneDevice()
     Close();
 }
 
+std::vector<SaneDeviceInfo> CSaneDevice::List(const std::string& configFolder)
+{
+    CSaneDevice initialiser(configFolder);
+    std::vector<SaneDeviceInfo> vecDevices;
+    const SANE_Device** ppList = nullptr;
+    if (!initialiser.m_bInitialised || sane_get_devices(&ppList, SANE_FALSE) != SANE_STATUS_GOOD || ppList == nullptr)
+        return vecDevices;
+    for (const SANE_Device** pp = ppList; *pp != nullptr; ++pp) {
+        const SANE_Device& device = **pp;
+        if (device.name == nullptr)
+            continue;
+        std::string strLabel;
+        for (const char* pszPart : {device.vendor, device.model, device.type})
+            if (pszPart != nullptr && *pszPart != 0)
+                strLabel += (strLabel.empty() ? "" : " ") + std::string(pszPart);
+        vecDevices.push_back(SaneDeviceInfo{device.name, strLabel.empty() ? device.name : strLabel});
+    }
+    return vecDevices;
+}
+
+bool CSaneDevice::BedSize(double* pWidthMm, double* pHeightMm) const
+{
+    const SANE_Option_Descriptor* pX = nullptr;
+    const SANE_Option_Descriptor* pY = nullptr;
+    if (FindOption("br-x", &pX) < 0 || FindOption("br-y", &pY) < 0)
+        return false;
+    for (const SANE_Option_Descriptor* pDesc : {pX, pY})
+        if (pDesc->constraint_type != SANE_CONSTRAINT_RANGE || pDesc->constraint.range == nullptr ||
+            pDesc->unit != SANE_UNIT_MM)
+            return false;
+    *pWidthMm = FromWord(*pX, pX->constraint.range->max);
+    *pHeightMm = FromWord(*pY, pY->constraint.range->max);
+    return *pWidthMm > 0 && *pHeightMm > 0;
+}
+
 SANE_Status CSaneDevice::Open(const std::string& name)
 {
     Close();

@@ -8,6 +8,12 @@
 #include <string>
 #include <vector>
 
+// A device SANE can open, as sane_get_devices describes it.
+struct SaneDeviceInfo {
+    std::string strName;   // for Open
+    std::string strLabel;  // vendor, model and type, for people
+};
+
 class CSaneDevice {
 public:
     // configFolder: the SANE configuration folder to use; empty leaves SANE_CONFIG_DIR as it is.
@@ -17,7 +23,14 @@ public:
     CSaneDevice(const CSaneDevice&) = delete;
     CSaneDevice& operator=(const CSaneDevice&) = delete;
 
+    // The devices SANE finds (local and networked); slow with some backends, so call it off the
+    // window thread. Initialises SANE with configFolder like a device would.
+    static std::vector<SaneDeviceInfo> List(const std::string& configFolder);
+
     SANE_Status Open(const std::string& name);
+    // The largest scan area of the open device in millimetres (the bed), from the ranges of its
+    // bottom-right options; false when it has no geometry.
+    bool BedSize(double* pWidthMm, double* pHeightMm) const;
     void Close();
     bool IsOpen() const { return m_hDevice != nullptr; }
 

@@ -586,6 +586,10 @@ struct CScanEngine::Impl {
             pPreview = pImage;
             nPreviewDpi = area.nDpi;
             rcPreviewArea = job.rcArea;
+        } else {
+            std::lock_guard<std::mutex> hold(lock);
+            pLastScan = pImage;
+            lastScanArea = lastArea;
         }
         Post(EventKind::Notify, QORSCAN_KEY_SCAN_TEMP_PRE, EventValue::Text(Widen(strFinal)));
         return true;
@@ -656,6 +660,9 @@ struct CScanEngine::Impl {
     std::shared_ptr<const CEngineImage> pPreview;
     int nPreviewDpi = 100;
     RECT rcPreviewArea{};
+    // The last final scan at full resolution, for the host to save (guarded by lock).
+    std::shared_ptr<const CEngineImage> pLastScan;
+    ScanEngineArea lastScanArea;
 };
 
 CScanEngine::CScanEngine(const ScanEngineSettings& settings) : m_pImpl(std::make_unique<Impl>(settings))
@@ -800,4 +807,12 @@ ScanEngineArea CScanEngine::LastArea() const
 {
     std::lock_guard<std::mutex> hold(m_pImpl->lock);
     return m_pImpl->lastArea;
+}
+
+std::shared_ptr<const CEngineImage> CScanEngine::LastScanImage(ScanEngineArea* pArea) const
+{
+    std::lock_guard<std::mutex> hold(m_pImpl->lock);
+    if (pArea != nullptr)
+        *pArea = m_pImpl->lastScanArea;
+    return m_pImpl->pLastScan;
 }

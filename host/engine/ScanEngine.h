@@ -43,6 +43,7 @@
 #include <vector>
 
 class CHostPropertyBag;
+struct CEngineImage;
 
 struct ScanEngineSettings {
     // The SANE device; empty for the built-in scene.
@@ -113,6 +114,9 @@ public:
     const std::string& Folder() const;
     // The area of the last scan or preview that started reading.
     ScanEngineArea LastArea() const;
+    // The image of the last final scan that completed (8-bit RGB at the scan's resolution,
+    // before the preview JPEG was made of it) and its area; null before the first one.
+    std::shared_ptr<const CEngineImage> LastScanImage(ScanEngineArea* pArea) const;
 
 private:
     struct Impl;

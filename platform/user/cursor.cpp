@@ -1,11 +1,14 @@
 // Cursors (system and module cursors), system metrics and system colours.
 #include "user_private.h"
 
+#include <png.h>
+
 #include <algorithm>
 #include <cstring>
 
 #include <winbase.h>
 
+#include "qordisplay.h"
 #include "qorheadless.h"
 
 namespace qor::user {
@@ -20,6 +23,7 @@ struct Cursor {
     int height = 32;
     POINT hotspot{};
     std::vector<BYTE> image;  // PNG or DIB bytes, module cursors only
+    std::vector<DWORD> pixels;  // the image decoded for a display host, on first request
 };
 
 struct CursorTable {
@@ -93,6 +97,72 @@ bool IsSystemCursorId(ULONG_PTR id)
     static const ULONG_PTR kIds[] = {32512, 32513, 32514, 32515, 32516, 32642, 32643,
                                      32644, 32645, 32646, 32648, 32649, 32650, 32651};
     return std::find(std::begin(kIds), std::end(kIds), id) != std::end(kIds);
+}
+
+// PNG cursor images (Windows Vista and later) through libpng's simple reader.
+bool DecodePng(const std::vector<BYTE>& image, int width, int height, std::vector<DWORD>* pixels)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, image.data(), image.size())) return false;
+    if (static_cast<int>(png.width) != width || static_cast<int>(png.height) != height) {
+        png_image_free(&png);
+        return false;
+    }
+    png.format = PNG_FORMAT_BGRA;  // bytes B, G, R, A: a DWORD 0xAARRGGBB
+    pixels->assign(static_cast<size_t>(width) * height, 0);
+    return png_image_finish_read(&png, nullptr, pixels->data(), width * 4, nullptr) != 0;
+}
+
+// DIB cursor images: the colour rows (1 or 32 bits) then the AND mask, both bottom-up, each
+// row padded to 4 bytes; biHeight counts both halves. A 32-bit image with any alpha uses it,
+// else the mask says which pixels are transparent. Inverting pixels (mask 1, colour 1) are
+// shown black, which is how they look over the light surfaces they appear on.
+bool DecodeDib(const std::vector<BYTE>& image, int width, int height, std::vector<DWORD>* pixels)
+{
+    const BYTE* p = image.data();
+    const DWORD headerSize = ReadDword(p);
+    const int bits = ReadWord(p + 14);
+    if (static_cast<int>(ReadDword(p + 4)) != width || static_cast<int>(ReadDword(p + 8)) != 2 * height ||
+        (bits != 1 && bits != 32))
+        return false;
+    const size_t colorAt = headerSize + (bits == 1 ? 8 : 0);  // a 1-bit image has two palette entries
+    const size_t colorStride = ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
+    const size_t maskStride = ((static_cast<size_t>(width) + 31) / 32) * 4;
+    const size_t maskAt = colorAt + colorStride * height;
+    if (maskAt + maskStride * height > image.size()) return false;
+    auto bit = [](const BYTE* row, int x) { return ((row[x / 8] >> (7 - x % 8)) & 1) != 0; };
+    bool anyAlpha = false;
+    for (size_t i = colorAt + 3; bits == 32 && i < maskAt; i += 4) anyAlpha = anyAlpha || p[i] != 0;
+    pixels->assign(static_cast<size_t>(width) * height, 0);
+    for (int y = 0; y < height; ++y) {
+        const BYTE* color = p + colorAt + colorStride * (height - 1 - y);
+        const BYTE* mask = p + maskAt + maskStride * (height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            DWORD pixel;
+            if (bits == 32) {
+                pixel = ReadDword(color + 4 * x);
+                if (!anyAlpha) pixel = (pixel & 0x00FFFFFF) | (bit(mask, x) ? 0 : 0xFF000000);
+            } else if (bit(mask, x)) {
+                pixel = bit(color, x) ? 0xFF000000 : 0;  // inverting, or transparent
+            } else {
+                pixel = 0xFF000000 | (ReadDword(p + headerSize + (bit(color, x) ? 4 : 0)) & 0x00FFFFFF);
+            }
+            (*pixels)[static_cast<size_t>(y) * width + x] = pixel;
+        }
+    }
+    return true;
+}
+
+bool DecodeCursor(Cursor& cursor)
+{
+    if (!cursor.pixels.empty()) return true;
+    static const BYTE kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    const bool png = cursor.image.size() >= 8 && std::memcmp(cursor.image.data(), kPng, 8) == 0;
+    const bool ok = png ? DecodePng(cursor.image, cursor.width, cursor.height, &cursor.pixels)
+                        : DecodeDib(cursor.image, cursor.width, cursor.height, &cursor.pixels);
+    if (!ok) cursor.pixels.clear();
+    return ok;
 }
 
 }  // namespace
@@ -172,6 +242,30 @@ BOOL WINAPI DestroyCursor(HCURSOR cursor)
         SetLastError(ERROR_INVALID_CURSOR_HANDLE);
         return FALSE;
     }
+    return TRUE;
+}
+
+BOOL WINAPI QorGetCursorImage(HCURSOR handle, QORCURSORIMAGE* image)
+{
+    if (!image || image->cbSize != sizeof(QORCURSORIMAGE)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!IsCursor(handle)) {
+        SetLastError(ERROR_INVALID_CURSOR_HANDLE);
+        return FALSE;
+    }
+    Cursor& cursor = *reinterpret_cast<Cursor*>(handle);
+    *image = QORCURSORIMAGE{sizeof(QORCURSORIMAGE), 0, cursor.width, cursor.height, cursor.hotspot, nullptr};
+    if (!cursor.module) {
+        image->systemId = cursor.name.size() == 2 ? cursor.name[1] : 0;  // "#" and the IDC_ number
+        return TRUE;
+    }
+    if (!DecodeCursor(cursor)) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    image->bits = cursor.pixels.data();
     return TRUE;
 }
 

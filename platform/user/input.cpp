@@ -7,6 +7,7 @@
 
 #include <winbase.h>
 
+#include "qordisplay.h"
 #include "qorheadless.h"
 
 namespace qor::user {
@@ -151,13 +152,17 @@ bool CookMouse(const InputEvent& ev, MSG* msg)
 
 void CookKey(const InputEvent& ev, MSG* msg)
 {
+    HWND target = g_focus && LookupWindow(g_focus) ? g_focus : nullptr;
+    if (ev.message == WM_CHAR) {  // a character: no key changes state
+        *msg = MSG{target, WM_CHAR, ev.vk, 1, CurrentBackend().Now(), S().cursor, 0};
+        return;
+    }
     const bool wasDown = (S().keys[ev.vk] & 0x80) != 0;
     const bool down = ev.message == WM_KEYDOWN;
     SetKey(ev.vk, down);
     LPARAM lParam = 1;
     if (wasDown) lParam |= 1L << 30;
     if (!down) lParam |= 0xC0000000L;
-    HWND target = g_focus && LookupWindow(g_focus) ? g_focus : nullptr;
     *msg = MSG{target, ev.message, ev.vk, static_cast<LPARAM>(static_cast<DWORD>(lParam)), CurrentBackend().Now(),
                S().cursor, 0};
 }
@@ -314,6 +319,16 @@ BOOL WINAPI QorInjectKey(UINT vk, BOOL down)
         return FALSE;
     }
     CurrentQueue().input.push_back(InputEvent{true, static_cast<UINT>(down ? WM_KEYDOWN : WM_KEYUP), {}, 0, vk});
+    return TRUE;
+}
+
+BOOL WINAPI QorInjectChar(WCHAR ch)
+{
+    if (ch == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    CurrentQueue().input.push_back(InputEvent{true, WM_CHAR, {}, 0, ch});
     return TRUE;
 }
 

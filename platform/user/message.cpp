@@ -8,6 +8,7 @@
 #include <winbase.h>
 
 #include "qor_text.h"
+#include "qordisplay.h"
 
 namespace qor::user {
 
@@ -118,6 +119,38 @@ bool Retrieve(MSG* msg, HWND filter, UINT first, UINT last, bool remove)
 
 constexpr DWORD INFINITE_WAIT = 0xFFFFFFFF;
 
+// What MsgWaitForMultipleObjects waits for on this thread, other than posts.
+bool ReadyOnThread(ThreadQueue& queue, DWORD wakeMask)
+{
+    MSG peek;
+    return ((wakeMask & QS_INPUT) && TakeInput(queue, &peek, nullptr, 0, 0, false)) ||
+           ((wakeMask & QS_PAINT) && NextWindowToPaint(nullptr)) ||
+           ((wakeMask & QS_TIMER) && DueTimer(queue, nullptr, CurrentBackend().Now()));
+}
+
+// With a display host, input and timers arrive while the host runs its events, so the wait
+// goes through the host until something of the mask is there or the time is up.
+DWORD WaitWithDisplay(ThreadQueue& queue, std::unique_lock<std::mutex>& hold, DWORD timeoutMs, DWORD wakeMask)
+{
+    const bool posts = (wakeMask & (QS_POSTMESSAGE | QS_ALLPOSTMESSAGE)) != 0;
+    const DWORD start = CurrentBackend().Now();
+    for (;;) {
+        if (posts && (!queue.posted.empty() || queue.quit)) return WAIT_OBJECT_0;
+        const DWORD elapsed = CurrentBackend().Now() - start;
+        if (timeoutMs != INFINITE && elapsed >= timeoutMs) return WAIT_TIMEOUT;
+        DWORD wait = timeoutMs == INFINITE ? INFINITE : timeoutMs - elapsed;
+        DWORD timer = 0;
+        hold.unlock();
+        if ((wakeMask & QS_TIMER) && QorGetNextTimerDue(&timer)) wait = std::min(wait, timer);
+        hold.lock();
+        CurrentBackend().Wait(queue, hold, wait);
+        hold.unlock();
+        const bool ready = ReadyOnThread(queue, wakeMask);
+        hold.lock();
+        if (ready) return WAIT_OBJECT_0;
+    }
+}
+
 bool ValidFilter(HWND filter)
 {
     return !filter || filter == reinterpret_cast<HWND>(-1) || LookupWindowOrFail(filter);
@@ -166,6 +199,7 @@ BOOL WINAPI PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     queue->posted.push_back(MSG{hwnd, msg, wParam, lParam, 0, {}, 0});
     queue->wake.notify_all();
+    CurrentBackend().Wake();
     return TRUE;
 }
 
@@ -196,15 +230,10 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
         return WAIT_FAILED;
     }
     ThreadQueue& queue = CurrentQueue();
-    // Input, paint and timers change only on this thread: they are either there now or not
-    // before this call returns.
-    if (wakeMask & QS_INPUT) {
-        MSG peek;
-        if (TakeInput(queue, &peek, nullptr, 0, 0, false)) return WAIT_OBJECT_0;
-    }
-    if ((wakeMask & QS_PAINT) && NextWindowToPaint(nullptr)) return WAIT_OBJECT_0;
-    if ((wakeMask & QS_TIMER) && DueTimer(queue, nullptr, CurrentBackend().Now())) return WAIT_OBJECT_0;
-    if (!(wakeMask & (QS_POSTMESSAGE | QS_ALLPOSTMESSAGE))) {
+    // Headless, input, paint and timers change only on this thread: they are either there now
+    // or not before this call returns.
+    if (ReadyOnThread(queue, wakeMask)) return WAIT_OBJECT_0;
+    if (!DisplayBackendOrNull() && !(wakeMask & (QS_POSTMESSAGE | QS_ALLPOSTMESSAGE))) {
         // Nothing that this thread waits for can come from another thread. Windows would wait
         // for ever; a wait that cannot end is refused instead.
         if (timeoutMs == INFINITE) {
@@ -216,6 +245,7 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
     }
     std::unique_lock<std::mutex> hold(g_lock);
     auto arrived = [&queue] { return !queue.posted.empty() || queue.quit; };
+    if (DisplayBackendOrNull()) return WaitWithDisplay(queue, hold, timeoutMs, wakeMask);
     if (timeoutMs == INFINITE) {
         queue.wake.wait(hold, arrived);
         return WAIT_OBJECT_0;
@@ -379,6 +409,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
     } else {
         queue.timers.push_back(Timer{hwnd, id, elapse, proc, due, order++});
     }
+    CurrentBackend().Wake();  // the next due time may be sooner
     return id ? id : 1;  // a window timer with identifier 0 still reports success
 }
 

@@ -171,6 +171,7 @@ void InvalidateArea(Window& w, const RECT* rcClient, UINT flags)
         if (!IsRectEmpty(&area)) {
             w.update.Add(area);
             if (flags & RDW_ERASE) w.erase = true;
+            CurrentBackend().Wake();  // a WM_PAINT to retrieve
         }
     }
     if (flags & RDW_INTERNALPAINT) w.internalPaint = true;

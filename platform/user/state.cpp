@@ -105,10 +105,10 @@ HeadlessBackend& Headless()
     return backend;
 }
 
-// Only the headless backend exists so far; an interactive one will be chosen here.
 Backend& CurrentBackend()
 {
-    return Headless();
+    Backend* display = DisplayBackendOrNull();
+    return display ? *display : Headless();
 }
 
 ATOM AddAtom(std::u16string_view name)

@@ -111,10 +111,10 @@ struct Timer {
 // Raw input waiting to happen (injected, or the move that follows a capture release).
 struct InputEvent {
     bool key = false;
-    UINT message = 0;  // mouse message, or WM_KEYDOWN/WM_KEYUP
+    UINT message = 0;  // mouse message, or WM_KEYDOWN/WM_KEYUP/WM_CHAR
     POINT pt{};
     int wheel = 0;
-    UINT vk = 0;
+    UINT vk = 0;       // the virtual key, or the character of a WM_CHAR
 };
 
 struct ThreadQueue {
@@ -137,12 +137,15 @@ class Backend {
 public:
     virtual ~Backend() = default;
     virtual DWORD Now() = 0;
-    // Waits up to timeoutMs for input or a post from another thread; false when nothing can
-    // arrive this way (the headless backend).
+    // Called with g_lock held when the thread has nothing to retrieve: waits up to timeoutMs
+    // for input or a post (the lock may be let go meanwhile and is held again on return);
+    // false when nothing can arrive this way (the headless backend).
     virtual bool Wait(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, DWORD timeoutMs) = 0;
     virtual void Present(HWND topLevel, const Surface& surface, const RECT& dirty) = 0;
     virtual void CursorChanged(HCURSOR cursor) = 0;
     virtual SIZE ScreenSize() = 0;
+    // Any thread: the queue has something new to pump (a post, an invalidation, a timer).
+    virtual void Wake() = 0;
 };
 
 class HeadlessBackend final : public Backend {
@@ -152,6 +155,7 @@ public:
     void Present(HWND, const Surface&, const RECT&) override {}
     void CursorChanged(HCURSOR) override {}
     SIZE ScreenSize() override { return SIZE{1920, 1080}; }
+    void Wake() override {}
 
     std::atomic<DWORD> clock{0};
     bool autoAdvance = false;
@@ -167,7 +171,7 @@ std::vector<HWND>& TopLevelWindows();             // z-order, topmost first
 ThreadQueue& CurrentQueue();
 std::shared_ptr<ThreadQueue> QueueOf(std::thread::id thread);  // with g_lock held
 HeadlessBackend& Headless();
-Backend& CurrentBackend();
+Backend& CurrentBackend();                        // the display host's while one is installed
 ATOM AddAtom(std::u16string_view name);           // the user atom table, 0xC000..0xFFFF
 bool FindAtomName(ATOM atom, std::u16string* name);
 std::u16string FoldCase(std::u16string_view text);
@@ -233,5 +237,8 @@ constexpr DWORD kBlankPixel = 0x00FFFFFF;  // a surface before anything is drawn
 
 // --- cursor.cpp
 HCURSOR SystemCursor(LPCWSTR id);
+
+// --- display.cpp
+Backend* DisplayBackendOrNull();                  // the installed display host, any thread
 
 }  // namespace qor::user
