@@ -4,6 +4,10 @@
 #include <atlcom.h>
 #include <docobj.h>
 #include <ocidl.h>
+#include <winreg.h>
+
+#include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -57,6 +61,40 @@ DWORD PairOf(const CHostPropertyBag& bag, LPCOLESTR pszKey)
     if (!value || FAILED(var.ChangeType(VT_UI4, &*value)))
         return 0;
     return var.ulVal;
+}
+
+// The host keeps its "boot." settings in the registry, where the control writes them; they go
+// back into the bag when the application starts (numbers as VT_I4, texts as VT_BSTR).
+void LoadBootSettings(CHostPropertyBag* pBag)
+{
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Velmora\\Scrivane\\Boot", 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0;; ++i) {
+        WCHAR szName[256];
+        alignas(WCHAR) BYTE data[1024];
+        DWORD cchName = 256, cbData = sizeof(data) - sizeof(WCHAR), dwType = 0;
+        const LONG nResult = RegEnumValueW(hKey, i, szName, &cchName, nullptr, &dwType, data, &cbData);
+        if (nResult == ERROR_MORE_DATA)
+            continue;  // a value too long to be one of ours
+        if (nResult != ERROR_SUCCESS)
+            break;
+        if (std::u16string_view(szName, cchName).substr(0, 5) != u"boot.")
+            continue;
+        ATL::CComVariant value;
+        if (dwType == REG_DWORD && cbData == sizeof(DWORD)) {
+            DWORD dwValue = 0;
+            std::memcpy(&dwValue, data, sizeof(dwValue));
+            value = static_cast<int>(dwValue);
+        } else if (dwType == REG_SZ) {
+            data[cbData] = data[cbData + 1] = 0;  // the stored text need not end with a terminator
+            value = reinterpret_cast<LPCWSTR>(data);
+        } else {
+            continue;
+        }
+        pBag->SetValue(szName, value);
+    }
+    RegCloseKey(hKey);
 }
 
 }  // namespace
@@ -144,6 +182,7 @@ bool CScanSession::Start(HWND hWndView, const Options& options, CHostMessage::Ha
     m_spBag->SetForwarding(true);
     m_spBag->SetCallHook([this](const CHostBagCall& call) { OnBagCall(call); });
 
+    LoadBootSettings(m_spBag);
     if (options.fnFillJob)
         options.fnFillJob(m_spBag);
 

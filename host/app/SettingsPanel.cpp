@@ -24,7 +24,9 @@ CSettingsPanel::CSettingsPanel(const AppSettings& settings, QWidget* pParent)
     auto* pDeviceRow = new QHBoxLayout;
     pDeviceRow->addWidget(m_pDevice, 1);
     pDeviceRow->addWidget(m_pRefresh);
-    pForm->addRow(QStringLiteral("&Device:"), pDeviceRow);
+    auto* pDeviceLabel = new QLabel(QStringLiteral("&Device:"));
+    pDeviceLabel->setBuddy(m_pDevice);
+    pForm->addRow(pDeviceLabel, pDeviceRow);
 
     m_pSource = new QComboBox;
     m_pSource->setObjectName(QStringLiteral("source"));
@@ -67,7 +69,9 @@ CSettingsPanel::CSettingsPanel(const AppSettings& settings, QWidget* pParent)
     auto* pFolderRow = new QHBoxLayout;
     pFolderRow->addWidget(m_pFolder, 1);
     pFolderRow->addWidget(pBrowse);
-    pForm->addRow(QStringLiteral("Save &to:"), pFolderRow);
+    auto* pFolderLabel = new QLabel(QStringLiteral("Save &to:"));
+    pFolderLabel->setBuddy(m_pFolder);
+    pForm->addRow(pFolderLabel, pFolderRow);
     m_pFormat = new QComboBox;
     m_pFormat->setObjectName(QStringLiteral("format"));
     AddChoices(m_pFormat, {{QStringLiteral("PNG, one file per photo"), static_cast<int>(OutputFormat::Png)},

@@ -1,6 +1,7 @@
 #include "DisplayHost.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -14,9 +15,9 @@ namespace {
 
 CDisplayHost* g_pHost = nullptr;
 
-// Messages one Pump dispatches at most before it lets Qt run again: a window that never
-// validates its update area must not freeze the application.
-constexpr int kMaxMessagesPerPump = 5000;
+// How long one Pump dispatches before it lets Qt run again: a stream of posts (a scan's rows)
+// or a window that never validates its update area must not starve Qt's own events.
+constexpr qint64 kPumpBudgetNs = 8'000'000;
 // How soon a pump skipped during a modal wait is tried again. The modal loops start from a
 // dispatch of Pump, which goes on when they end, so this is only a safety net.
 constexpr int kRetryDuringModalMs = 50;
@@ -97,19 +98,20 @@ void CDisplayHost::Pump()
         QTimer::singleShot(kRetryDuringModalMs, this, &CDisplayHost::Pump);
         return;
     }
+    QElapsedTimer budget;
+    budget.start();
     MSG msg;
-    int nCount = 0;
-    while (nCount < kMaxMessagesPerPump && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ++nCount;
-        if (msg.message == WM_QUIT) {
-            // Nothing of the window system ends the application; a quit is Qt's business.
-            continue;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        // Nothing of the window system ends the application; a quit is Qt's business.
+        if (msg.message != WM_QUIT) {
+            DispatchMessageW(&msg);
+            ++m_nDispatched;
         }
-        DispatchMessageW(&msg);
-        ++m_nDispatched;
+        if (budget.nsecsElapsed() > kPumpBudgetNs) {
+            RequestPump();  // the rest after Qt's events
+            break;
+        }
     }
-    if (nCount == kMaxMessagesPerPump)
-        RequestPump();
     ArmTimer();
 }
 
