@@ -7,7 +7,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libcairo2-dev libpixman-1-dev libjpeg62-turbo-dev libpng-dev
   libsane-dev libsane1 libleptonica-dev
-  qt6-base-dev qt6-qpa-plugins libqt6test6 libgl-dev
+  qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins libqt6test6 libgl-dev fonts-dejavu-core
+  xvfb xauth xdotool imagemagick python3
 )
 
 missing=()

@@ -29,6 +29,12 @@
 #include <qordisplay.h>
 #include <qorheadless.h>
 
+// Qt, fontconfig and GLib keep caches for the life of the process; those are theirs.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\nleak:libQt6\nleak:libglib-2.0.so\nleak:libdbus-1.so\nleak:libsane-test.so\n";
+}
+
 namespace {
 
 constexpr DWORD kGrey = 0x696969;  // the control's surroundings
