@@ -2,31 +2,17 @@
 // on SANE's test backend (letter page, 150 dpi, no read delay), the host pumping its window
 // thread. Measured: Exec(2205) on the control until the final preview has been painted, and for
 // each partial preview the time from its file being written to its rows being on screen.
-#include <windows.h>
-#include <atlbase.h>
-#include <atlcom.h>
-#include <docobj.h>
-#include <ocidl.h>
-
-#include <HostJob.h>
-#include <HostPropertyBag.h>
-#include <HostSite.h>
-#include <QORScan.h>
-#include <ScanEngine.h>
-
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "memcpy_baseline.h"
+#include "session_host.h"
 
 namespace {
 
@@ -45,14 +31,6 @@ double WrittenAt(BSTR bstrPath)
     if (stat(strPath.c_str(), &st) != 0)
         return -1;
     return static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec * 1e-9;
-}
-
-std::u16string Widen(const char* psz)
-{
-    std::u16string text;
-    for (; *psz != 0; ++psz)
-        text += static_cast<char16_t>(static_cast<unsigned char>(*psz));
-    return text;
 }
 
 double Now()
@@ -88,66 +66,24 @@ public:
     bool m_bFinal = false;
 };
 
+ScanEngineSettings LetterAtPreviewDpi()
+{
+    ScanEngineSettings settings;
+    settings.strDevice = "test:0";
+    settings.nPreviewDpi = kDpi;
+    return settings;
+}
+
 struct Session {
-    Session()
+    Session() : host(LetterAtPreviewDpi())
     {
-        char szFolder[] = "/tmp/qor_bench_session_XXXXXX";
-        if (mkdtemp(szFolder) == nullptr)
-            return;
-        strFolder = szFolder;
-        setenv("QOR_REGISTRY_DIR", szFolder, 1);
-        hModule = LoadLibraryW(Widen(QORSCAN_MODULE_PATH).c_str());
-        auto pfnRegister = hModule ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                                         GetProcAddress(hModule, "DllRegisterServer"))
-                                   : nullptr;
-        if (pfnRegister == nullptr || FAILED(pfnRegister()) || FAILED(CoInitialize(nullptr)))
-            return;
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = u"BenchSession";
-        RegisterClassExW(&wc);
-        hWndFrame = CreateWindowExW(0, wc.lpszClassName, u"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1020, 840,
-                                    nullptr, nullptr, nullptr, nullptr);
-        hWndView = CreateWindowExW(0, wc.lpszClassName, u"", WS_CHILD | WS_VISIBLE, 0, 0, 1000, 800, hWndFrame,
-                                   nullptr, nullptr, nullptr);
-        site = std::make_unique<CHostSite>(hWndView);
-        ScanEngineSettings settings;
-        settings.strDevice = "test:0";
-        settings.nPreviewDpi = kDpi;
-        engine = std::make_unique<CScanEngine>(settings);
-        if (FAILED(CoCreateInstance(CLSID_QORScan, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                    reinterpret_cast<void**>(&spControl))) ||
-            FAILED(ATL::CComQIPtr<IObjectWithSite>(spControl)->SetSite(site.get())) ||
-            FAILED(CHostPropertyBag::CreateInstance(&spBag)) || FAILED(HostFillLetterFlatbedJob(spBag, nullptr)) ||
-            FAILED(engine->Attach(spBag)) ||
-            FAILED(ATL::CComQIPtr<IPersistPropertyBag>(spControl)->Load(spBag, nullptr)))
+        if (!host.Ready())
             return;
         ATL::CComObject<CLatencySink>* pSink = nullptr;
         ATL::CComObject<CLatencySink>::CreateInstance(&pSink);
         spSink = pSink;
-        spBag->Advise(spSink, &dwSinkCookie);
+        host.Bag().Advise(spSink, &dwSinkCookie);
         bReady = true;
-    }
-    ~Session()
-    {
-        if (engine)
-            engine->Detach();
-        if (spControl) {
-            ATL::CComQIPtr<IPersistPropertyBag>(spControl)->Load(nullptr, nullptr);
-            ATL::CComQIPtr<IObjectWithSite>(spControl)->SetSite(nullptr);
-            spControl.Release();
-        }
-        if (spBag)
-            spBag->ReleaseAllSinks();
-        spBag.Release();
-        spSink.Release();
-        engine.reset();
-        if (hWndFrame)
-            DestroyWindow(hWndFrame);
-        CoUninitialize();
-        std::error_code ignored;
-        std::filesystem::remove_all(strFolder, ignored);
     }
 
     // Seconds from the command to the final preview painted.
@@ -155,28 +91,12 @@ struct Session {
     {
         spSink->m_bFinal = false;
         const auto start = Clock::now();
-        if (FAILED(ATL::CComQIPtr<IOleCommandTarget>(spControl)->Exec(&CGID_ScanControl, QORSCAN_CMDID_PREVIEW, 0,
-                                                                      nullptr, nullptr)))
+        if (!host.Exec(QORSCAN_CMDID_PREVIEW) || !host.PumpUntil([this] { return spSink->m_bFinal; }))
             return -1;
-        while (engine->IsBusy() || !spSink->m_bFinal) {
-            if (Clock::now() - start > std::chrono::seconds(60))
-                return -1;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&msg);
-            UpdateWindow(hWndView);
-        }
         return std::chrono::duration<double>(Clock::now() - start).count();
     }
 
-    std::string strFolder;
-    HMODULE hModule = nullptr;
-    HWND hWndFrame = nullptr, hWndView = nullptr;
-    std::unique_ptr<CHostSite> site;
-    std::unique_ptr<CScanEngine> engine;
-    ATL::CComPtr<IUnknown> spControl;
-    ATL::CComPtr<CHostPropertyBag> spBag;
+    qorbench::CSessionHost host;
     ATL::CComPtr<CLatencySink> spSink;
     DWORD dwSinkCookie = 0;
     bool bReady = false;

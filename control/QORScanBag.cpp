@@ -135,7 +135,7 @@ void CQORScan::ClearBagKeys(IPropertyBag* pBag)
     VARIANT var;
     ::VariantInit(&var);
     var.vt = VT_BSTR;
-    var.bstrVal = ::SysAllocString(u"");
+    var.bstrVal = ::SysAllocString(OLESTR(""));
     pBag->Write(QORSCAN_KEY_SCAN_TEMP_PRE, &var);
     ::VariantClear(&var);
 

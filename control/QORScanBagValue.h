@@ -47,10 +47,13 @@ inline float AspectOf(const RECT& rc)
 }
 
 // The pairs of a frame array, or nothing when the value is not a one-dimensional VT_UI4
-// array starting at 0.
+// array of 4-byte elements starting at 0. SafeArrayGetElement copies as many bytes as the
+// array says its elements have, so a hand-made array of larger elements that still claims
+// VT_UI4 must not reach it with a DWORD.
 inline bool PairArray(const VARIANT& var, std::vector<DWORD>& pairs)
 {
-    if (var.vt != (VT_ARRAY | VT_UI4) || var.parray == nullptr || ::SafeArrayGetDim(var.parray) != 1)
+    if (var.vt != (VT_ARRAY | VT_UI4) || var.parray == nullptr || ::SafeArrayGetDim(var.parray) != 1 ||
+        ::SafeArrayGetElemsize(var.parray) != sizeof(DWORD))
         return false;
     VARTYPE vt = VT_EMPTY;
     LONG lLower = 0, lUpper = -1;
@@ -59,7 +62,9 @@ inline bool PairArray(const VARIANT& var, std::vector<DWORD>& pairs)
         FAILED(::SafeArrayGetUBound(var.parray, 1, &lUpper)))
         return false;
     pairs.clear();
-    for (LONG i = 0; i <= lUpper; ++i) {
+    // Counted in 64 bits: an upper bound of 0x7FFFFFFF must not wrap the index.
+    for (LONGLONG llIndex = 0; llIndex <= lUpper; ++llIndex) {
+        LONG i = static_cast<LONG>(llIndex);
         DWORD dwPair = 0;
         if (FAILED(::SafeArrayGetElement(var.parray, &i, &dwPair)))
             return false;

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr WCHAR szBootKey[] = u"SOFTWARE\\Velmora\\Scrivane\\Boot\\";
+constexpr WCHAR szBootKey[] = OLESTR("SOFTWARE\\Velmora\\Scrivane\\Boot\\");
 
 // The key closed on every way out.
 class CBootKey {
@@ -34,7 +34,8 @@ private:
 bool IsBootKeyName(const VARIANT& varName)
 {
     return varName.vt == VT_BSTR && varName.bstrVal != nullptr &&
-           std::u16string_view(varName.bstrVal, ::SysStringLen(varName.bstrVal)).starts_with(QORSCAN_KEY_PREFIX_BOOT);
+           std::basic_string_view<WCHAR>(varName.bstrVal, ::SysStringLen(varName.bstrVal))
+               .starts_with(QORSCAN_KEY_PREFIX_BOOT);
 }
 
 // Numbers as REG_DWORD, texts as REG_SZ without their terminator; other types are not kept.

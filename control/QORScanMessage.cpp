@@ -2,6 +2,7 @@
 // (which may offer "do not show again"); without one, a plain message box does.
 #include <vector>
 
+#include <windows.h>
 #include <winver.h>
 
 #include "QORScan.h"
@@ -25,7 +26,8 @@ void GetProductName(WCHAR (&szCaption)[CAPTION_CHARS])
     std::vector<BYTE> info(cbInfo);
     if (!::GetFileVersionInfoW(szModule, 0, cbInfo, info.data()))
         return;
-    for (LPCWSTR pszKey : {u"\\StringFileInfo\\040904E4\\ProductName", u"\\StringFileInfo\\040904B0\\ProductName"}) {
+    for (LPCWSTR pszKey :
+         {OLESTR("\\StringFileInfo\\040904E4\\ProductName"), OLESTR("\\StringFileInfo\\040904B0\\ProductName")}) {
         LPVOID pValue = nullptr;
         UINT cchValue = 0;
         if (::VerQueryValueW(info.data(), pszKey, &pValue, &cchValue) && pValue != nullptr) {

@@ -9,11 +9,11 @@ namespace {
 
 UINT g_uMsgFontsChange = RegisterWindowMessageA("QOR Fonts Change");
 UINT g_uMsgScaleChange = RegisterWindowMessageA("QOR Scale Change");
-UINT g_uMsgGetCaps = RegisterWindowMessageW(u"GetCaps for QOREngine");
-UINT g_uMsgOcrProgress = RegisterWindowMessageW(u"OCR progress for QOR");
-UINT g_uMsgHomeScreen = RegisterWindowMessageW(u"QOR to Home Screen");
-UINT g_uMsgOcrDone = RegisterWindowMessageW(u"QOR OCR is done");
-UINT g_uMsgUpdateUI = RegisterWindowMessageW(u"QOR Update UI for QOREdit.dll");
-UINT g_uMsgFileSystemNotify = RegisterWindowMessageW(u"File system notify messages");
+UINT g_uMsgGetCaps = RegisterWindowMessageW(OLESTR("GetCaps for QOREngine"));
+UINT g_uMsgOcrProgress = RegisterWindowMessageW(OLESTR("OCR progress for QOR"));
+UINT g_uMsgHomeScreen = RegisterWindowMessageW(OLESTR("QOR to Home Screen"));
+UINT g_uMsgOcrDone = RegisterWindowMessageW(OLESTR("QOR OCR is done"));
+UINT g_uMsgUpdateUI = RegisterWindowMessageW(OLESTR("QOR Update UI for QOREdit.dll"));
+UINT g_uMsgFileSystemNotify = RegisterWindowMessageW(OLESTR("File system notify messages"));
 
 }  // namespace

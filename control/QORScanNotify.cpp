@@ -20,7 +20,11 @@
 
 namespace {
 
-const WCHAR kPreviewFileName[] = u"qor_org_preview.jpg";  // the control's own preview file
+// Text in the API's own character type (UTF-16 code units).
+using WString = std::basic_string<WCHAR>;
+using WStringView = std::basic_string_view<WCHAR>;
+
+const WCHAR kPreviewFileName[] = OLESTR("qor_org_preview.jpg");  // the control's own preview file
 
 // A pair from a bag key; false when the key is missing or holds no integer.
 bool ReadPair(IPropertyBag* pBag, LPCOLESTR pszName, DWORD& dwPair)
@@ -39,14 +43,14 @@ LONG PairHigh(DWORD dwPair)
 }
 
 // Where the text after the first "\prev_" or "/prev_" begins; npos when there is none.
-size_t FindPreviewNumber(std::u16string_view path)
+size_t FindPreviewNumber(WStringView path)
 {
-    static constexpr std::u16string_view kPrefix = u"prev_";
-    for (size_t at = path.find(kPrefix); at != std::u16string_view::npos; at = path.find(kPrefix, at + 1)) {
-        if (at > 0 && (path[at - 1] == u'\\' || path[at - 1] == u'/'))
+    static constexpr WStringView kPrefix = OLESTR("prev_");
+    for (size_t at = path.find(kPrefix); at != WStringView::npos; at = path.find(kPrefix, at + 1)) {
+        if (at > 0 && (path[at - 1] == OLESTR('\\') || path[at - 1] == OLESTR('/')))
             return at + kPrefix.size();
     }
-    return std::u16string_view::npos;
+    return WStringView::npos;
 }
 
 }  // namespace
@@ -214,11 +218,11 @@ void CQORScan::OnScanTempPre(const VARIANT& var, NotifyCall& call)
     ATL::CComVariant varPath;
     if (FAILED(varPath.ChangeType(VT_BSTR, &var)))
         return;
-    const std::u16string path = varPath.bstrVal != nullptr ? std::u16string(varPath.bstrVal) : std::u16string();
+    const WString path = varPath.bstrVal != nullptr ? WString(varPath.bstrVal) : WString();
     const bool bPreviewScan = IsPreviewScan(call.pBag);
 
     const size_t nNumberAt = FindPreviewNumber(path);
-    if (nNumberAt == std::u16string::npos) {
+    if (nNumberAt == WString::npos) {
         // An empty path while no preview exists starts over: the preview file or the sample.
         if (path.empty() && !m_pPreviewImage) {
             m_bAutoCropPending = false;
@@ -270,8 +274,11 @@ void CQORScan::OnScanBusy(const VARIANT& var, NotifyCall& call)
         ReapplyOrientation();
     } else {
         const bool bPreviewScan = IsPreviewScan(call.pBag);
-        // The preview backup of a final scan comes back; the scan temp folder goes.
+        // The preview backup of a final scan comes back; the scan temp folder goes. A preview
+        // file that is gone by now (its folder was removed) is no preview any more.
         RestorePreviewBackup();
+        if (!::PathFileExistsW(m_szPreviewFile))
+            m_szPreviewFile[0] = 0;
         if (m_dwBaseStyle != 0)
             RestoreSavedGeometry();
         else
@@ -339,24 +346,26 @@ void CQORScan::TakeAutoCropFrames(IPropertyBag* pBag)
 void CQORScan::TakeFinalPreview(IPropertyBag* pBag, LPCWSTR pszPath, bool bPreviewScan)
 {
     SetBusy(false);
-    // The store refuses a path that does not fit its buffers: then there is no preview.
-    if (!KeepFinalPreview(pszPath, bPreviewScan))
+    // The store refuses a path that names no file or does not fit its buffers: then there
+    // is no new preview.
+    ATL::CStringW strShown;
+    if (!KeepFinalPreview(pszPath, bPreviewScan, strShown))
         return;
-    const ATL::CComBSTR bstrPreviewFile(m_szPreviewFile);
     const bool bFinalUnderStyle = !bPreviewScan && m_dwBaseStyle != 0;
     if (m_dwBaseStyle == 0 || m_bLandscape || m_bPageLandscape)
         ApplyCropAsPage(bFinalUnderStyle);
-    SetPreviewImage(bstrPreviewFile.Length() != 0 ? static_cast<LPCWSTR>(bstrPreviewFile) : nullptr);
+    SetPreviewImage(strShown);
     // A final scan under a style keeps the host's preview path until the scan is over.
     if (!bFinalUnderStyle)
-        WritePreviewPath(pBag, bstrPreviewFile);
+        WritePreviewPath(pBag, m_szPreviewFile);
     RedrawNow();
 }
 
-// The host's answer changes nothing here.
+// The host learns only of a preview file that is there; otherwise of none (an empty path).
+// Its answer changes nothing here.
 void CQORScan::WritePreviewPath(IPropertyBag* pBag, LPCOLESTR pszPath)
 {
-    ATL::CComVariant var(pszPath);
+    ATL::CComVariant var(::PathFileExistsW(pszPath) ? pszPath : OLESTR(""));
     const bool bWasWriting = m_bWritingPreviewPath;
     m_bWritingPreviewPath = true;
     pBag->Write(QORSCAN_KEY_SCAN_TEMP_PRE, &var);

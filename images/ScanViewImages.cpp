@@ -89,17 +89,17 @@ void CScanViewPreview::LoadResourceImages()
 {
     SetRectEmpty(&m_rcPortraitPage);
     SetRectEmpty(&m_rcLandscapePage);
-    m_pSamplePortrait = LoadImageResource(IDR_SAMPLE_PORTRAIT, u"JPEG", &m_hSamplePortraitData);
+    m_pSamplePortrait = LoadImageResource(IDR_SAMPLE_PORTRAIT, OLESTR("JPEG"), &m_hSamplePortraitData);
     if (m_pSamplePortrait) {
         m_pSamplePortrait->SetResolution(kSampleDpi, kSampleDpi);
         m_rcPortraitPage = SamplePageRect(*m_pSamplePortrait);
     }
-    m_pSampleLandscape = LoadImageResource(IDR_SAMPLE_LANDSCAPE, u"JPEG", &m_hSampleLandscapeData);
+    m_pSampleLandscape = LoadImageResource(IDR_SAMPLE_LANDSCAPE, OLESTR("JPEG"), &m_hSampleLandscapeData);
     if (m_pSampleLandscape) {
         m_pSampleLandscape->SetResolution(kSampleDpi, kSampleDpi);
         m_rcLandscapePage = SamplePageRect(*m_pSampleLandscape);
     }
-    m_pCloseGlyph = LoadImageResource(IDR_CLOSE_GLYPH, u"PNG", &m_hCloseGlyphData);
+    m_pCloseGlyph = LoadImageResource(IDR_CLOSE_GLYPH, OLESTR("PNG"), &m_hCloseGlyphData);
     if (m_pCloseGlyph)
         m_tracker.SetCloseGlyph(m_pCloseGlyph.get());
 }
@@ -124,16 +124,14 @@ void CScanViewPreview::ReleaseResourceImages()
 void CScanViewPreview::BeginScanCanvas(int cxView, int cyView)
 {
     m_bHadPreviewAtScanStart = !m_bSampleShown;
-    if (!m_strTempFolder.IsEmpty()) {
-        DeleteFolderTree(m_strTempFolder);
-        m_strTempFolder.Empty();
-    }
+    // A scan that never ended may have left a backup of the preview file behind.
+    ReleaseScanFolder();
 
     // A unique name from the temp path; the empty file that reserves it becomes a folder.
     WCHAR szTempPath[MAX_PATH] = {};
     WCHAR szTempName[MAX_PATH] = {};
     if (::GetTempPathW(MAX_PATH, szTempPath) != 0 && szTempPath[0] != 0 &&
-        ::GetTempFileNameW(szTempPath, u"QOR", 0, szTempName) != 0) {
+        ::GetTempFileNameW(szTempPath, OLESTR("QOR"), 0, szTempName) != 0) {
         ::DeleteFileW(szTempName);
         m_strTempFolder = szTempName;
         m_strTempFolder += kPathSeparator;
@@ -177,24 +175,17 @@ void CScanViewPreview::ResetScanCanvas()
         Invalidate(TRUE);
 }
 
-// The old image lets go of its file before the file is deleted.
-void CScanViewPreview::DropPartialPreview()
-{
-    if (!m_pPartialImage)
-        return;
-    m_pPartialImage.reset();
-    if (m_szPartialFile[0] != 0) {
-        ::DeleteFileW(m_szPartialFile);
-        m_szPartialFile[0] = 0;
-    }
-}
-
 bool CScanViewPreview::LoadPartialPreview(LPCWSTR pszPath)
 {
     if (!IsUsableFile(pszPath, PATH_BUFFER_CHARS))
         return false;
-    DropPartialPreview();
+    m_pPartialImage.reset();
     m_pPartialImage.reset(Gdiplus::Bitmap::FromFile(pszPath, FALSE));
+    // A host may name the partial file already shown again: it stays. One that a different
+    // file replaced goes; as the new image holds its own file by now, another spelling of
+    // the same path is refused the delete as well.
+    if (::lstrcmpiW(m_szPartialFile, pszPath) != 0)
+        DeletePreviewFile(m_szPartialFile);
     if (!m_pPartialImage)
         return false;
 
@@ -219,7 +210,7 @@ bool CScanViewPreview::SetPreviewImage(LPCWSTR pszPath)
 {
     if (pszPath != nullptr && !IsUsableFile(pszPath, PATH_BUFFER_CHARS))
         return false;
-    DropPartialPreview();
+    m_pPartialImage.reset();
 
     // The picture to show, in a bitmap of its own: decoded from the file (which it holds
     // open) or copied from the sample that suits the page.
@@ -227,17 +218,16 @@ bool CScanViewPreview::SetPreviewImage(LPCWSTR pszPath)
     if (pszPath != nullptr) {
         m_bSampleShown = false;
         pPicture.reset(Gdiplus::Bitmap::FromFile(pszPath, FALSE));
+        DeletePreviewFile(m_szPartialFile);
         if (!pPicture)
             return false;
     } else {
+        DeletePreviewFile(m_szPartialFile);
         Gdiplus::Bitmap* pSample = m_bLandscape ? m_pSampleLandscape.get() : m_pSamplePortrait.get();
         if (m_pSamplePortrait && pSample != nullptr) {
             pPicture = CloneWhole(*pSample);
             m_bSampleShown = true;
-            if (m_szPreviewFile[0] != 0) {
-                ::DeleteFileW(m_szPreviewFile);
-                m_szPreviewFile[0] = 0;
-            }
+            DeletePreviewFile(m_szPreviewFile);
         }
     }
 
@@ -340,8 +330,5 @@ void CScanViewPreview::ReleaseImages()
     m_pPreviewImage.reset();
     m_pPreviewSource.reset();
     m_pPartialImage.reset();
-    if (m_szPreviewFile[0] != 0) {
-        ::DeleteFileW(m_szPreviewFile);
-        m_szPreviewFile[0] = 0;
-    }
+    DeletePreviewFile(m_szPreviewFile);
 }

@@ -5,7 +5,7 @@
 
 namespace lang {
 
-inline constexpr WCHAR szResourcesKey[] = u"SOFTWARE\\Velmora\\Scrivane\\Resources";
+inline constexpr WCHAR szResourcesKey[] = OLESTR("SOFTWARE\\Velmora\\Scrivane\\Resources");
 
 // A key handle closed when it goes out of scope.
 class CKeyHandle {

@@ -14,13 +14,13 @@ namespace {
 
 // The suite's language library, installed beside the module. The suite builds it for this
 // platform under the platform's library naming, so "TRMLX.dll" becomes "libTRMLX.so".
-constexpr WCHAR szLanguageLibrary[] = u"libTRMLX.so";
+constexpr WCHAR szLanguageLibrary[] = OLESTR("libTRMLX.so");
 constexpr char szPreferredLanguagesExport[] = "GetOriginalPreferredUILanguagesListW";
 typedef BOOL(WINAPI* PFNGETORIGINALPREFERREDUILANGUAGESLISTW)(DWORD dwFlags, LPWSTR pwszLanguages);
 // The library fills 4096 bytes at most: codes separated by ':'.
 constexpr int cchLanguageList = 2048;
 
-constexpr WCHAR szCurrentLanguage[] = u"CurrentLanguage";
+constexpr WCHAR szCurrentLanguage[] = OLESTR("CurrentLanguage");
 constexpr DWORD cbMaxLanguageName = 8192;
 constexpr DWORD cbMaxLanguageCode = 520;
 constexpr DWORD cchMaxKeyName = MAX_PATH;
@@ -108,7 +108,7 @@ bool QueryLanguageLibrary(std::vector<CString>& codes)
     WCHAR szList[cchLanguageList] = {};
     if (pfnGetLanguages(MUI_LANGUAGE_NAME, szList)) {
         for (int iChar = 0; iChar < cchLanguageList && szList[iChar] != 0; ++iChar) {
-            if (szList[iChar] == u':')
+            if (szList[iChar] == OLESTR(':'))
                 szList[iChar] = 0;
         }
         codes = SplitLanguageCodes(szList, cchLanguageList);

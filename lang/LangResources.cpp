@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr WCHAR szDefaultLanguage[] = u"English";
+constexpr WCHAR szDefaultLanguage[] = OLESTR("English");
 // The C runtime's _MAX_FNAME: the longest file-name part _wsplitpath gives.
 constexpr int cchMaxFileName = 256;
 // The largest string value read; a longer one counts as missing.
@@ -19,10 +19,10 @@ CString ValueNameOf(UINT nID)
     int iFirst = 10;
     szDigits[iFirst] = 0;
     do {
-        szDigits[--iFirst] = static_cast<WCHAR>(u'0' + nID % 10);
+        szDigits[--iFirst] = static_cast<WCHAR>(OLESTR('0') + nID % 10);
         nID /= 10;
     } while (nID != 0);
-    return CString(u"String#") + (szDigits + iFirst);
+    return CString(OLESTR("String#")) + (szDigits + iFirst);
 }
 
 // The strings of a multi-string become the lines of one text, the last one ended by a
@@ -32,7 +32,7 @@ void JoinMultiStringLines(WCHAR* pszText, DWORD cbData)
     const int cchData = static_cast<int>(cbData / sizeof(WCHAR));
     for (int iChar = cchData - 2; iChar >= 1; --iChar) {
         if (pszText[iChar] == 0)
-            pszText[iChar] = u'\n';
+            pszText[iChar] = OLESTR('\n');
     }
 }
 
@@ -50,7 +50,7 @@ CString GetResourceTableName()
 {
     CString strBaseName;
     GetModuleBaseName(nullptr, strBaseName);  // without a name the table is never found
-    return u"QORRes-" + strBaseName + u".xml";
+    return OLESTR("QORRes-") + strBaseName + OLESTR(".xml");
 }
 
 bool GetModuleBaseName(HMODULE hModule, CString& strBaseName)
@@ -83,7 +83,7 @@ bool QueryResourceValue(LPCWSTR pszTable, LPCWSTR pszValueName, CString* pstrTex
     CString strLanguage(szDefaultLanguage);
     ResolveLanguage(&strLanguage, keyResources);  // unresolved, "English" stays
 
-    const CString strTablePath = CString(lang::szResourcesKey) + u"\\" + strLanguage + u"\\" + pszTable;
+    const CString strTablePath = CString(lang::szResourcesKey) + OLESTR("\\") + strLanguage + OLESTR("\\") + pszTable;
     lang::CKeyHandle keyTable;
     if (keyTable.Open(HKEY_LOCAL_MACHINE, strTablePath) != ERROR_SUCCESS)
         return false;

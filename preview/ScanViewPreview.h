@@ -200,7 +200,7 @@ public:
     // open, so it is disposed before its file is moved or deleted.
     enum { IDR_SAMPLE_PORTRAIT = 103, IDR_CLOSE_GLYPH = 104, IDR_SAMPLE_LANDSCAPE = 112 };
     // Folders end with the platform's separator where Windows ends them with a backslash.
-    static constexpr WCHAR kPathSeparator = u'/';
+    static constexpr WCHAR kPathSeparator = OLESTR('/');
     // Path buffers: 261 characters and the NUL.
     enum { PATH_BUFFER_CHARS = 262 };
     // Decodes resource nID of type pszType from a copy in movable global memory, which
@@ -213,9 +213,9 @@ public:
     // Scan start: cxView x cyView is the region about to be scanned (only its ratio counts).
     void BeginScanCanvas(int cxView, int cyView);
     void ResetScanCanvas();
+    // Both let go of the partial preview before they decode, and delete its file after:
+    // the image decoded from the same file again holds it, so it is not deleted.
     bool LoadPartialPreview(LPCWSTR pszPath);
-    // Lets go of the partial preview and deletes its file.
-    void DropPartialPreview();
     bool SetPreviewImage(LPCWSTR pszPath = nullptr);
     // The notifications' form of ApplyOrientation: the partial previews are over.
     void ReapplyOrientation();
@@ -227,14 +227,27 @@ public:
     void DeleteFolderFiles(LPCWSTR pszFolder);
     // The files of a final preview (the engine's "prev_100.jpg" at pszPath): the kept
     // preview file's path, the copy through the scan temp folder, the preview backup of a
-    // final scan, then the move over the preview file. The caller shows m_szPreviewFile.
-    // False, with nothing done, for a path that does not fit the path buffers.
-    bool KeepFinalPreview(LPCWSTR pszPath, bool bPreviewScan);
+    // final scan, then the move over the preview file. strShown is the file to show: the
+    // preview file, or the scan's own file when it could not replace the preview file (the
+    // backup of a final scan could not be made, or the move failed). False, with nothing
+    // done, for a path that does not fit the path buffers or names no file.
+    bool KeepFinalPreview(LPCWSTR pszPath, bool bPreviewScan, ATL::CStringW& strShown);
+    // A final scan's backup of the kept preview in the scan temp folder, made once per
+    // scan; false when there is a preview file and no backup of it could be made.
+    bool BackUpPreviewFile();
     // Scan end: puts the preview backup back over the preview file and deletes the scan
     // temp folder.
     void RestorePreviewBackup();
-    // View destruction: everything in the engine preview folder goes.
+    // Scan end and scan start: the scan temp folder goes, after its preview backup went
+    // back over the preview file. A backup that cannot go back is the only copy of the kept
+    // preview: its folder then stays on disk.
+    void ReleaseScanFolder();
+    // View destruction: the engine's preview files ("prev_1.jpg" to "prev_100.jpg") go.
     void DeleteEngineFiles();
+    // Deletes the file that szPath names and empties szPath, but only a file the control
+    // may delete: one of the engine's "prev_%d.jpg" or the control's "qor_org_preview.jpg",
+    // and neither a folder nor a link. A host's path may name anything; other files stay.
+    static void DeletePreviewFile(WCHAR (&szPath)[PATH_BUFFER_CHARS]);
 
     std::unique_ptr<Gdiplus::Bitmap> m_pSamplePortrait;   // JPEG 103, 637 x 877
     std::unique_ptr<Gdiplus::Bitmap> m_pSampleLandscape;  // JPEG 112, 1275 x 877

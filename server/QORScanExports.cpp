@@ -30,7 +30,7 @@ STDAPI QORSCAN_EXPORT DllUnregisterServer()
 // the terminating NUL, so a longer word that begins with "user" is not the switch.
 STDAPI QORSCAN_EXPORT DllInstall(BOOL bInstall, LPCWSTR pszCmdLine)
 {
-    if (pszCmdLine != nullptr && StrCmpNIW(pszCmdLine, u"user", 5) == 0)
+    if (pszCmdLine != nullptr && StrCmpNIW(pszCmdLine, OLESTR("user"), 5) == 0)
         AtlSetPerUserRegistration(true);
     if (!bInstall)
         return DllUnregisterServer();

@@ -28,9 +28,9 @@ HRESULT CQORScanModule::UpdateClassRegistry(BOOL bRegister)
     StringFromGUID2(m_libid, szLibId, 39);
     // No program id and no AppID are registered, so APPID is empty.
     ATL::_ATL_REGMAP_ENTRY regMap[] = {
-        {u"APPID", u""},
-        {u"GUID_QOR_SCAN", szClassId},
-        {u"GUID_LIB_SCAN", szLibId},
+        {OLESTR("APPID"), OLESTR("")},
+        {OLESTR("GUID_QOR_SCAN"), szClassId},
+        {OLESTR("GUID_LIB_SCAN"), szLibId},
         {nullptr, nullptr},
     };
     return UpdateRegistryFromResource(IDR_QORSCAN, bRegister, regMap);

@@ -216,13 +216,28 @@ void CMainPaneTracker::DrawCloseGlyph(HDC dc, const RECT& rcFrame)
     graphics.DrawImage(closeGlyph, Gdiplus::Rect(rc.right - w + 1, rc.top - 1, w, h), 0, 0, w, h, Gdiplus::UnitPixel);
 }
 
-void CMainPaneTracker::DrawDragFeedback(const RECT* /*r*/, HWND /*clipTo*/, HDC /*dc*/, HWND /*wnd*/)
+void CMainPaneTracker::DrawDragFeedback(const RECT* r, HWND /*clipTo*/, HDC /*dc*/, HWND /*wnd*/)
 {
-    // The view paints the frame at its new place; a repaint now keeps up with the mouse.
+    // The view paints the frame at its new place. Only the frame's old and new places change
+    // (its border, glyph and the wash around it): the erasing call marks the old place, the
+    // drawing call the new one and repaints both at once, which keeps up with the mouse on a
+    // large view where a whole repaint per move would not.
     if (view == nullptr || view->m_hWnd == nullptr)
         return;
-    InvalidateRect(view->m_hWnd, nullptr, FALSE);
-    UpdateWindow(view->m_hWnd);
+    if (r == nullptr) {
+        InvalidateRect(view->m_hWnd, nullptr, FALSE);
+    } else {
+        RECT rc = *r;
+        if (rc.left > rc.right)
+            std::swap(rc.left, rc.right);
+        if (rc.top > rc.bottom)
+            std::swap(rc.top, rc.bottom);
+        const int nMargin = kFeedbackMargin + (closeGlyph != nullptr ? static_cast<int>(closeGlyph->GetHeight()) : 0);
+        InflateRect(&rc, nMargin, nMargin);
+        InvalidateRect(view->m_hWnd, &rc, FALSE);
+    }
+    if (!erasing || finalErase)
+        UpdateWindow(view->m_hWnd);
 }
 
 // --- Snapping

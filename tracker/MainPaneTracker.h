@@ -14,6 +14,9 @@ class CScanViewPreview;
 class CMainPaneTracker : public CRectTrackerBase {
 public:
     enum { HitCloseGlyph = 9 };
+    // View pixels around a frame that its drawing reaches: the dashed border outside it and the
+    // handles.
+    enum { kFeedbackMargin = 8 };
 
     // --- Construction (view coordinates)
     CMainPaneTracker(int left, int top, int right, int bottom, CScanViewPreview* pView);

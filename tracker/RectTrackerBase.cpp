@@ -2,6 +2,9 @@
 // and the default drawing.
 #include "RectTrackerBase.h"
 
+#include <atlbase.h>
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -86,7 +89,7 @@ const CRectTrackerBase::SharedObjects& CRectTrackerBase::Shared()
     // copied freely and the objects are needed as long as the module is loaded.
     static const SharedObjects shared = [] {
         SharedObjects objects{};
-        objects.handleSize = static_cast<int>(GetProfileIntW(u"windows", u"oleinplaceborderwidth", 4));
+        objects.handleSize = static_cast<int>(GetProfileIntW(OLESTR("windows"), OLESTR("oleinplaceborderwidth"), 4));
         HBITMAP pattern = CreateBitmap(8, 8, 1, 1, kHatchPattern);
         objects.hatchBrush = CreatePatternBrush(pattern);
         DeleteObject(pattern);  // the brush keeps its own copy of the pattern
@@ -251,7 +254,7 @@ BOOL CRectTrackerBase::SetCursorForHit(HWND wnd, UINT hitTestCode)
 
 // --- Dragging
 
-void CRectTrackerBase::GetMovedEdges(int handle, int** xEdge, int** yEdge, int* x0, int* y0)
+void CRectTrackerBase::GetMovedEdges(int handle, LONG** xEdge, LONG** yEdge, int* x0, int* y0)
 {
     if (handle == HitMiddle)
         handle = HitTopLeft;
@@ -329,8 +332,8 @@ BOOL CRectTrackerBase::TrackHandle(int handle, HWND wnd, int x, int y, HWND clip
     if (clipTo != nullptr)
         UpdateWindow(clipTo);
 
-    int* xEdge = nullptr;
-    int* yEdge = nullptr;
+    LONG* xEdge = nullptr;
+    LONG* yEdge = nullptr;
     int x0 = 0;
     int y0 = 0;
     GetMovedEdges(handle, &xEdge, &yEdge, &x0, &y0);

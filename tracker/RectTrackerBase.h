@@ -62,7 +62,7 @@ public:
     int HitTestHandles(int x, int y);
     void GetBoundingRect(RECT* out);
     int NormalizeHandle(int handle);
-    void GetMovedEdges(int handle, int** xEdge, int** yEdge, int* x0, int* y0);
+    void GetMovedEdges(int handle, LONG** xEdge, LONG** yEdge, int* x0, int* y0);
 
     // --- Attributes (client pixels of the tracker's window)
     UINT style;

@@ -30,6 +30,7 @@ public:
         std::string strSaneConfig;    // SANE configuration folder(s); empty: the engine's choice
         std::string strTempFolder;    // "scan.temp": emptied by the control when it lets go
         int nPartialPauseMs = 0;      // see ScanEngineSettings
+        int nPreviewDpi = 100;
         // Writes the application's job keys into the bag before the control binds it.
         std::function<void(CHostPropertyBag* pBag)> fnFillJob;
     };

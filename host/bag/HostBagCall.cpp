@@ -1,6 +1,8 @@
 #include "HostBagCall.h"
 
 #include <QORScan.h>
+
+#include "HostJob.h"
 #include <oleauto.h>
 
 #include <cstdio>
@@ -35,20 +37,14 @@ std::string PairText(DWORD dwPair)
     return std::to_string(QorScanPairLow(dwPair)) + "x" + std::to_string(QorScanPairHigh(dwPair));
 }
 
-std::string PairArrayText(SAFEARRAY* psa)
+std::string PairArrayText(const VARIANT& var)
 {
-    LONG lLower = 0;
-    LONG lUpper = -1;
-    if (psa == nullptr || ::SafeArrayGetDim(psa) != 1 || FAILED(::SafeArrayGetLBound(psa, 1, &lLower)) ||
-        FAILED(::SafeArrayGetUBound(psa, 1, &lUpper)))
+    std::vector<DWORD> vecPairs;
+    if (FAILED(HostReadFrameArray(var, vecPairs)))
         return "VT_ARRAY|VT_UI4 <bad array>";
     std::string text = "VT_ARRAY|VT_UI4 [";
-    for (LONG i = lLower; i <= lUpper; ++i) {
-        DWORD dwPair = 0;
-        if (FAILED(::SafeArrayGetElement(psa, &i, &dwPair)))
-            return "VT_ARRAY|VT_UI4 <bad array>";
-        text += (i == lLower ? "" : ", ") + PairText(dwPair);
-    }
+    for (size_t i = 0; i < vecPairs.size(); ++i)
+        text += (i == 0 ? "" : ", ") + PairText(vecPairs[i]);
     return text + "]";
 }
 
@@ -82,7 +78,7 @@ std::string FormatHostBagValue(const VARIANT& var)
     case VT_BSTR:
         return "VT_BSTR \"" + BstrText(var.bstrVal) + "\"";
     case VT_ARRAY | VT_UI4:
-        return PairArrayText(var.parray);
+        return PairArrayText(var);
     default:
         return "VT " + std::to_string(var.vt);
     }

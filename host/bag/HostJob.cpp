@@ -40,13 +40,18 @@ HRESULT HostReadFrameArray(const VARIANT& var, std::vector<DWORD>& vecPairs)
         ::SafeArrayGetElemsize(psa) != sizeof(DWORD) || FAILED(::SafeArrayGetLBound(psa, 1, &lLower)) ||
         FAILED(::SafeArrayGetUBound(psa, 1, &lUpper)) || lLower != 0)
         return E_INVALIDARG;
-    const size_t nCount = static_cast<size_t>(lUpper - lLower + 1);
+    const size_t nCount = static_cast<size_t>(static_cast<LONGLONG>(lUpper) + 1);  // lLower is 0
     if (nCount == 0)
         return S_OK;
     void* pvData = nullptr;
     HRESULT hr = ::SafeArrayAccessData(psa, &pvData);
     if (FAILED(hr))
         return hr;
+    // A descriptor made by hand may have bounds and no data.
+    if (pvData == nullptr) {
+        ::SafeArrayUnaccessData(psa);
+        return E_INVALIDARG;
+    }
     const DWORD* pPairs = static_cast<const DWORD*>(pvData);
     vecPairs.assign(pPairs, pPairs + nCount);
     ::SafeArrayUnaccessData(psa);

@@ -57,7 +57,7 @@ STDMETHODIMP CHostMessage::Invoke(DISPID dispIdMember, REFIID /*riid*/, LCID /*l
     }
     LONG nAnswer = 0;
     const HWND hWnd = reinterpret_cast<HWND>(static_cast<LONG_PTR>(rgvarg[3].lVal));
-    const int nResult = s_handler ? s_handler(hWnd, rgvarg[2].bstrVal != nullptr ? rgvarg[2].bstrVal : u"",
+    const int nResult = s_handler ? s_handler(hWnd, rgvarg[2].bstrVal != nullptr ? rgvarg[2].bstrVal : OLESTR(""),
                                               rgvarg[1].ulVal, &nAnswer)
                                   : IDOK;
     *rgvarg[0].plVal = nAnswer;

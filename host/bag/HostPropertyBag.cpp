@@ -1,6 +1,7 @@
 #include "HostPropertyBag.h"
 
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <algorithm>
 #include <cstdint>

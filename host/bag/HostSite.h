@@ -7,7 +7,7 @@
 
 #include <oleidl.h>
 
-class CHostSite : public IOleWindow {
+class CHostSite final : public IOleWindow {
 public:
     explicit CHostSite(HWND hWnd) : m_hWnd(hWnd) {}
     CHostSite(const CHostSite&) = delete;

@@ -5,6 +5,7 @@
 #include <oleauto.h>
 #include <qorheadless.h>
 
+#include <HostJob.h>
 #include <HostPropertyBag.h>
 
 #include <cstdio>
@@ -47,17 +48,11 @@ std::string HtmlEscape(const std::string& text)
 
 std::string DescribeBagValue(const VARIANT& value)
 {
-    if (value.vt == (VT_ARRAY | VT_UI4) && value.parray != nullptr && SafeArrayGetDim(value.parray) == 1) {
-        LONG nLower = 0, nUpper = -1;
-        SafeArrayGetLBound(value.parray, 1, &nLower);
-        SafeArrayGetUBound(value.parray, 1, &nUpper);
+    std::vector<DWORD> vecPairs;
+    if (value.vt == (VT_ARRAY | VT_UI4) && SUCCEEDED(HostReadFrameArray(value, vecPairs))) {
         std::string text = "[";
-        for (LONG i = nLower; i <= nUpper; ++i) {
-            ULONG ulPair = 0;
-            if (FAILED(SafeArrayGetElement(value.parray, &i, &ulPair)))
-                break;
-            text += (i > nLower ? ", " : "") + PairText(ulPair);
-        }
+        for (size_t i = 0; i < vecPairs.size(); ++i)
+            text += (i > 0 ? ", " : "") + PairText(vecPairs[i]);
         return text + "]";
     }
     if (value.vt == VT_UI4)

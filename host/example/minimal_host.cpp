@@ -4,12 +4,13 @@
 #include <atlbase.h>
 #include <docobj.h>
 #include <ocidl.h>
-#include <qorheadless.h>
 
 #include <QORScan.h>
 #include <HostJob.h>
 #include <HostPropertyBag.h>
 #include <HostSite.h>  // the site: it tells the control which window to take over
+
+#include "WindowPicture.h"
 
 #include <cstdio>
 
@@ -23,12 +24,12 @@ int main(int argc, char** argv)
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"ExampleHost";
+    wc.lpszClassName = OLESTR("ExampleHost");
     RegisterClassExW(&wc);
-    HWND hWndFrame = CreateWindowExW(0, u"ExampleHost", u"Scan", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 660, 540,
-                                     nullptr, nullptr, nullptr, nullptr);
-    HWND hWndView = CreateWindowExW(0, u"ExampleHost", u"", WS_CHILD | WS_VISIBLE, 10, 10, 640, 480, hWndFrame,
-                                    nullptr, nullptr, nullptr);
+    HWND hWndFrame = CreateWindowExW(0, OLESTR("ExampleHost"), OLESTR("Scan"), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                     0, 660, 540, nullptr, nullptr, nullptr, nullptr);
+    HWND hWndView = CreateWindowExW(0, OLESTR("ExampleHost"), OLESTR(""), WS_CHILD | WS_VISIBLE, 10, 10, 640, 480,
+                                    hWndFrame, nullptr, nullptr, nullptr);
     CHostSite site(hWndView);
     HRESULT hr = S_OK;
     {
@@ -58,7 +59,8 @@ int main(int argc, char** argv)
             ATL::CComQIPtr<IOleCommandTarget>(spControl)->Exec(&CGID_ScanControl, QORSCAN_CMDID_ROTATE_RIGHT, 0,
                                                                nullptr, nullptr);
             UpdateWindow(hWndView);
-            QorSaveWindowPng(hWndView, argv[1]);
+            if (!SaveWindowPicture(hWndView, argv[1]))
+                hr = E_FAIL;
 
             // 5. Let go: unbind, then unsite before the last release.
             ATL::CComQIPtr<IPersistPropertyBag>(spControl)->Load(nullptr, nullptr);

@@ -206,6 +206,7 @@ void CWindowHostWidget::paintEvent(QPaintEvent* pEvent)
     painter.drawImage(QRectF(QPointF(rcSource.topLeft()) / m_fScale, QSizeF(rcSource.size()) / m_fScale), image,
                       rcSource);
     m_nLastPaintBytes = static_cast<qint64>(rcSource.width()) * rcSource.height() * 4;
+    emit presented();
 }
 
 void CWindowHostWidget::resizeEvent(QResizeEvent* /*pEvent*/)

@@ -51,6 +51,8 @@ signals:
     void zoomRequested(int nSteps);
     // After the view window has its new size.
     void viewResized();
+    // After a paint event has put the window system's pixels on the widget.
+    void presented();
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

@@ -3,17 +3,20 @@
 #include "atlreg.h"
 
 #include <atomic>
+#include <climits>
 #include <optional>
 #include <string_view>
-
-#include "qor_text.h"
 
 namespace ATL {
 namespace {
 
 std::atomic<bool> g_bPerUser{false};
 
-using Replacements = std::vector<std::pair<std::u16string, std::u16string>>;
+// Script text in the API's character type.
+using Text = std::basic_string<OLECHAR>;
+using TextView = std::basic_string_view<OLECHAR>;
+
+using Replacements = std::vector<std::pair<Text, Text>>;
 
 // Scripts nest keys by recursion; a hostile script must not exhaust the stack.
 constexpr int kMaxDepth = 64;
@@ -23,13 +26,13 @@ struct SyntaxError {};
 enum class KeyFlag { None, NoRemove, ForceRemove, Delete };
 
 struct Value {
-    std::u16string name;  // empty: the key's default value
+    Text name;  // empty: the key's default value
     DWORD type = REG_SZ;
     std::vector<BYTE> data;
 };
 
 struct Key {
-    std::u16string name;
+    Text name;
     KeyFlag flag = KeyFlag::None;
     std::vector<Value> values;  // the default value, if any, and the named ones
     std::vector<Key> subkeys;
@@ -41,16 +44,16 @@ struct Root {
     std::vector<Key> keys;
 };
 
-bool SameText(std::u16string_view a, std::u16string_view b)
+bool SameText(TextView a, TextView b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= u'a' && x <= u'z')
-            x = static_cast<char16_t>(x - 32);
-        if (y >= u'a' && y <= u'z')
-            y = static_cast<char16_t>(y - 32);
+        OLECHAR x = a[i], y = b[i];
+        if (x >= OLESTR('a') && x <= OLESTR('z'))
+            x = static_cast<OLECHAR>(x - 32);
+        if (y >= OLESTR('a') && y <= OLESTR('z'))
+            y = static_cast<OLECHAR>(y - 32);
         if (x != y)
             return false;
     }
@@ -59,25 +62,25 @@ bool SameText(std::u16string_view a, std::u16string_view b)
 
 // %NAME% replacement over the whole text, before any parsing (values are usually quoted
 // replacements such as '%MODULE%').
-std::optional<std::u16string> Replace(std::u16string_view script, const Replacements& map)
+std::optional<Text> Replace(TextView script, const Replacements& map)
 {
-    std::u16string out;
+    Text out;
     out.reserve(script.size());
     for (size_t pos = 0; pos < script.size();) {
-        const char16_t c = script[pos];
-        if (c != u'%') {
+        const OLECHAR c = script[pos];
+        if (c != OLESTR('%')) {
             out += c;
             ++pos;
             continue;
         }
-        const size_t end = script.find(u'%', pos + 1);
-        if (end == std::u16string_view::npos)
+        const size_t end = script.find(OLESTR('%'), pos + 1);
+        if (end == TextView::npos)
             return std::nullopt;
-        const std::u16string_view name = script.substr(pos + 1, end - pos - 1);
+        const TextView name = script.substr(pos + 1, end - pos - 1);
         if (name.empty()) {
-            out += u'%';
+            out += OLESTR('%');
         } else {
-            const std::u16string* text = nullptr;
+            const Text* text = nullptr;
             for (const auto& [key, item] : map) {
                 if (SameText(key, name))
                     text = &item;
@@ -92,13 +95,13 @@ std::optional<std::u16string> Replace(std::u16string_view script, const Replacem
 }
 
 struct Token {
-    std::u16string text;
+    Text text;
     bool quoted = false;
 };
 
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsSpace(OLECHAR c) { return c == OLESTR(' ') || c == OLESTR('\t') || c == OLESTR('\r') || c == OLESTR('\n'); }
 
-std::vector<Token> Tokenize(std::u16string_view text)
+std::vector<Token> Tokenize(TextView text)
 {
     std::vector<Token> tokens;
     size_t pos = 0;
@@ -108,14 +111,14 @@ std::vector<Token> Tokenize(std::u16string_view text)
         if (pos == text.size())
             return tokens;
         Token token;
-        if (text[pos] == u'\'') {
+        if (text[pos] == OLESTR('\'')) {
             token.quoted = true;
             for (++pos;; ++pos) {
                 if (pos == text.size())
                     throw SyntaxError{};
-                if (text[pos] == u'\'') {
-                    if (pos + 1 < text.size() && text[pos + 1] == u'\'') {
-                        token.text += u'\'';
+                if (text[pos] == OLESTR('\'')) {
+                    if (pos + 1 < text.size() && text[pos + 1] == OLESTR('\'')) {
+                        token.text += OLESTR('\'');
                         ++pos;
                         continue;
                     }
@@ -135,28 +138,28 @@ std::vector<Token> Tokenize(std::u16string_view text)
     }
 }
 
-int HexDigit(char16_t c)
+int HexDigit(OLECHAR c)
 {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
+    if (c >= OLESTR('0') && c <= OLESTR('9'))
+        return c - OLESTR('0');
+    if (c >= OLESTR('a') && c <= OLESTR('f'))
+        return c - OLESTR('a') + 10;
+    if (c >= OLESTR('A') && c <= OLESTR('F'))
+        return c - OLESTR('A') + 10;
     return -1;
 }
 
-DWORD ParseDword(std::u16string_view text)
+DWORD ParseDword(TextView text)
 {
     unsigned base = 10;
-    if (text.starts_with(u"&H") || text.starts_with(u"&h") || text.starts_with(u"0x") || text.starts_with(u"0X")) {
+    if (text.starts_with(OLESTR("&H")) || text.starts_with(OLESTR("&h")) || text.starts_with(OLESTR("0x")) || text.starts_with(OLESTR("0X"))) {
         base = 16;
         text.remove_prefix(2);
     }
     if (text.empty())
         throw SyntaxError{};
     unsigned long long value = 0;
-    for (char16_t c : text) {
+    for (OLECHAR c : text) {
         const int digit = HexDigit(c);
         if (digit < 0 || static_cast<unsigned>(digit) >= base)
             throw SyntaxError{};
@@ -176,10 +179,10 @@ public:
         std::vector<Root> roots;
         while (!AtEnd()) {
             Root root = RootName(Next());
-            Expect(u"{");
+            Expect(OLESTR("{"));
             // A root holds keys only.
-            while (!Peek(u"}")) {
-                if (Peek(u"val"))
+            while (!Peek(OLESTR("}"))) {
+                if (Peek(OLESTR("val")))
                     throw SyntaxError{};
                 root.keys.push_back(ParseKey(1));
             }
@@ -200,12 +203,12 @@ private:
     }
 
     // True when the next token is the unquoted word (keywords and punctuation ignore case).
-    bool Peek(std::u16string_view word) const
+    bool Peek(TextView word) const
     {
         return !AtEnd() && !m_tokens[m_pos].quoted && SameText(m_tokens[m_pos].text, word);
     }
 
-    void Expect(std::u16string_view word)
+    void Expect(TextView word)
     {
         if (!Peek(word))
             throw SyntaxError{};
@@ -215,13 +218,13 @@ private:
     static Root RootName(const Token& token)
     {
         struct Known {
-            std::u16string_view shortName, longName;
+            TextView shortName, longName;
             HKEY hkey;
         };
-        static const Known known[] = {{u"HKCR", u"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-                                      {u"HKCU", u"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-                                      {u"HKLM", u"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-                                      {u"HKU", u"HKEY_USERS", HKEY_USERS}};
+        static const Known known[] = {{OLESTR("HKCR"), OLESTR("HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT},
+                                      {OLESTR("HKCU"), OLESTR("HKEY_CURRENT_USER"), HKEY_CURRENT_USER},
+                                      {OLESTR("HKLM"), OLESTR("HKEY_LOCAL_MACHINE"), HKEY_LOCAL_MACHINE},
+                                      {OLESTR("HKU"), OLESTR("HKEY_USERS"), HKEY_USERS}};
         if (!token.quoted) {
             for (const Known& k : known) {
                 if (SameText(token.text, k.shortName) || SameText(token.text, k.longName))
@@ -232,35 +235,35 @@ private:
     }
 
     // A key or value name: a word that is not punctuation, or any non-empty quoted text.
-    std::u16string Name()
+    Text Name()
     {
         const Token& token = Next();
         if (token.text.empty() ||
-            (!token.quoted && (token.text == u"{" || token.text == u"}" || token.text == u"=")))
+            (!token.quoted && (token.text == OLESTR("{") || token.text == OLESTR("}") || token.text == OLESTR("="))))
             throw SyntaxError{};
         return token.text;
     }
 
     // "= type value" after a name.
-    Value Assignment(std::u16string name)
+    Value Assignment(Text name)
     {
-        Expect(u"=");
+        Expect(OLESTR("="));
         Value value;
         value.name = std::move(name);
         const Token& type = Next();
         if (type.quoted)
             throw SyntaxError{};
         const Token& text = Next();
-        if (SameText(type.text, u"s")) {
+        if (SameText(type.text, OLESTR("s"))) {
             value.type = REG_SZ;
             const auto* bytes = reinterpret_cast<const BYTE*>(text.text.c_str());
-            value.data.assign(bytes, bytes + (text.text.size() + 1) * sizeof(char16_t));
-        } else if (SameText(type.text, u"d")) {
+            value.data.assign(bytes, bytes + (text.text.size() + 1) * sizeof(OLECHAR));
+        } else if (SameText(type.text, OLESTR("d"))) {
             value.type = REG_DWORD;
             const DWORD number = ParseDword(text.text);
             const auto* bytes = reinterpret_cast<const BYTE*>(&number);
             value.data.assign(bytes, bytes + sizeof number);
-        } else if (SameText(type.text, u"b")) {
+        } else if (SameText(type.text, OLESTR("b"))) {
             value.type = REG_BINARY;
             if (text.text.size() % 2 != 0)
                 throw SyntaxError{};
@@ -281,23 +284,23 @@ private:
         if (depth > kMaxDepth)
             throw SyntaxError{};
         Key key;
-        if (Peek(u"NoRemove"))
+        if (Peek(OLESTR("NoRemove")))
             key.flag = KeyFlag::NoRemove;
-        else if (Peek(u"ForceRemove"))
+        else if (Peek(OLESTR("ForceRemove")))
             key.flag = KeyFlag::ForceRemove;
-        else if (Peek(u"Delete"))
+        else if (Peek(OLESTR("Delete")))
             key.flag = KeyFlag::Delete;
         if (key.flag != KeyFlag::None)
             ++m_pos;
         key.name = Name();
-        if (Peek(u"="))
-            key.values.push_back(Assignment(u""));
-        if (Peek(u"{")) {
+        if (Peek(OLESTR("=")))
+            key.values.push_back(Assignment(OLESTR("")));
+        if (Peek(OLESTR("{"))) {
             ++m_pos;
-            while (!Peek(u"}")) {
-                if (Peek(u"val")) {
+            while (!Peek(OLESTR("}"))) {
+                if (Peek(OLESTR("val"))) {
                     ++m_pos;
-                    std::u16string name = Name();
+                    Text name = Name();
                     key.values.push_back(Assignment(std::move(name)));
                 } else {
                     key.subkeys.push_back(ParseKey(depth + 1));
@@ -327,7 +330,7 @@ struct KeyHandle {
 
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
 
-LSTATUS DeleteTree(HKEY parent, const std::u16string& name)
+LSTATUS DeleteTree(HKEY parent, const Text& name)
 {
     const LSTATUS status = RegDeleteTreeW(parent, name.c_str());
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
@@ -398,9 +401,9 @@ LSTATUS OpenRoot(const Root& root, BOOL bRegister, KeyHandle* owned, HKEY* hkey)
         *hkey = root.hkey;
         return ERROR_SUCCESS;
     }
-    const LSTATUS status = bRegister ? RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Classes", 0, nullptr,
+    const LSTATUS status = bRegister ? RegCreateKeyExW(HKEY_CURRENT_USER, OLESTR("Software\\Classes"), 0, nullptr,
                                                        REG_OPTION_NON_VOLATILE, kAccess, nullptr, &owned->hkey, nullptr)
-                                     : RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Classes", 0, kAccess, &owned->hkey);
+                                     : RegOpenKeyExW(HKEY_CURRENT_USER, OLESTR("Software\\Classes"), 0, kAccess, &owned->hkey);
     *hkey = owned->hkey;
     return status;
 }
@@ -435,20 +438,28 @@ LSTATUS Run(const std::vector<Root>& roots, BOOL bRegister)
 
 // Script bytes from a resource: UTF-16 with its byte order mark, else UTF-8 (its mark is
 // optional). The text ends at the first NUL, as a resource script may carry one.
-std::optional<std::u16string> DecodeScript(const BYTE* data, size_t size)
+std::optional<Text> DecodeScript(const BYTE* data, size_t size)
 {
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        std::u16string text;
+        Text text;
         for (size_t i = 2; i + 1 < size; i += 2)
-            text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        return text.substr(0, text.find(u'\0'));
+            text += static_cast<OLECHAR>(data[i] | (data[i + 1] << 8));
+        return text.substr(0, text.find(OLESTR('\0')));
     }
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
     bytes = bytes.substr(0, bytes.find('\0'));
-    std::u16string text = qor::ToUtf16(bytes);
-    if (qor::ToUtf8(text) != bytes)
+    if (bytes.empty())
+        return Text();
+    if (bytes.size() > static_cast<size_t>(INT_MAX))
+        return std::nullopt;
+    const int cbBytes = static_cast<int>(bytes.size());
+    const int cchText = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), cbBytes, nullptr, 0);
+    if (cchText <= 0)
+        return std::nullopt;
+    Text text(static_cast<size_t>(cchText), OLECHAR(0));
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), cbBytes, text.data(), cchText) != cchText)
         return std::nullopt;
     return text;
 }
@@ -458,7 +469,7 @@ HRESULT RunScript(LPCOLESTR script, const Replacements& replacements, BOOL bRegi
     if (!script)
         return E_INVALIDARG;
     try {
-        const std::optional<std::u16string> text = Replace(script, replacements);
+        const std::optional<Text> text = Replace(script, replacements);
         if (!text)
             return DISP_E_EXCEPTION;
         const std::vector<Root> roots = Parser(Tokenize(*text)).Script();
@@ -484,7 +495,7 @@ HRESULT RunModuleResource(HMODULE hModule, LPCOLESTR szID, LPCOLESTR szType, con
     const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(hModule, hResource)));
     if (!data)
         return HRESULT_FROM_WIN32(GetLastError());
-    const std::optional<std::u16string> script = DecodeScript(data, SizeofResource(hModule, hResource));
+    const std::optional<Text> script = DecodeScript(data, SizeofResource(hModule, hResource));
     return script ? RunScript(script->c_str(), replacements, bRegister) : DISP_E_EXCEPTION;
 }
 
@@ -550,20 +561,20 @@ HRESULT AtlUpdateRegistryFromResource(HINSTANCE hInstance, UINT nResID, BOOL bRe
         // %MODULE% usually stands inside a quoted text, so its quotes are doubled;
         // %MODULE_RAW% is the path as it is.
         Replacements replacements;
-        std::u16string escaped;
+        Text escaped;
         for (const WCHAR* c = szModule; *c; ++c) {
             escaped += *c;
-            if (*c == u'\'')
-                escaped += u'\'';
+            if (*c == OLESTR('\''))
+                escaped += OLESTR('\'');
         }
-        replacements.emplace_back(u"Module", escaped);
-        replacements.emplace_back(u"Module_Raw", szModule);
+        replacements.emplace_back(OLESTR("Module"), escaped);
+        replacements.emplace_back(OLESTR("Module_Raw"), szModule);
         for (const _ATL_REGMAP_ENTRY* entry = pMapEntries; entry && entry->szKey; ++entry) {
             if (!entry->szData)
                 return E_INVALIDARG;
             replacements.emplace_back(entry->szKey, entry->szData);
         }
-        return RunModuleResource(hInstance, MAKEINTRESOURCEW(nResID), u"REGISTRY", replacements, bRegister);
+        return RunModuleResource(hInstance, MAKEINTRESOURCEW(nResID), OLESTR("REGISTRY"), replacements, bRegister);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -21,7 +21,7 @@ Function PickFunction(const char* perUserName, Function machineWide)
     AtlGetPerUserRegistration(&bPerUser);
     if (!bPerUser)
         return machineWide;
-    HMODULE hOleAut = GetModuleHandleW(u"OLEAUT32.DLL");
+    HMODULE hOleAut = GetModuleHandleW(OLESTR("OLEAUT32.DLL"));
     FARPROC proc = hOleAut ? GetProcAddress(hOleAut, perUserName) : nullptr;
     return proc ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc)) : machineWide;
 }
@@ -38,9 +38,9 @@ HRESULT AtlLoadTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpszIndex, BSTR* pbstrP
     const DWORD length = GetModuleFileNameW(hInstTypeLib, szModule, MAX_PATH);
     if (length == 0 || length == MAX_PATH)
         return HRESULT_FROM_WIN32(length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE);
-    std::u16string path = szModule;
+    std::basic_string<OLECHAR> path = szModule;
     if (lpszIndex)
-        path = path + u"\\" + lpszIndex;
+        path = path + OLESTR("\\") + lpszIndex;
     const HRESULT hr = LoadTypeLib(path.c_str(), ppTypeLib);
     if (FAILED(hr))
         return hr;
@@ -62,12 +62,12 @@ HRESULT AtlRegisterTypeLib(HINSTANCE hInstTypeLib, LPCOLESTR lpszIndex)
         return hr;
     // The help folder is the library's documentation path up to its last separator.
     CComBSTR bstrHelpFile;
-    std::u16string helpDir;
+    std::basic_string<OLECHAR> helpDir;
     bool bHasHelpDir = false;
     if (SUCCEEDED(pTypeLib->GetDocumentation(-1, nullptr, nullptr, nullptr, &bstrHelpFile)) && bstrHelpFile) {
         helpDir = static_cast<LPCOLESTR>(bstrHelpFile);
-        const size_t separator = helpDir.find_last_of(u"\\/");
-        helpDir.resize(separator == std::u16string::npos ? 0 : separator);
+        const size_t separator = helpDir.find_last_of(OLESTR("\\/"));
+        helpDir.resize(separator == std::basic_string<OLECHAR>::npos ? 0 : separator);
         bHasHelpDir = true;
     }
     const PFNREGISTERTYPELIB pfnRegister = PickFunction<PFNREGISTERTYPELIB>("RegisterTypeLibForUser", &RegisterTypeLib);

@@ -3,6 +3,11 @@
 // A descriptor made here is preceded by 16 bytes whose last 4 hold the element type, as
 // on Windows (FADF_HAVEVARTYPE). Bounds are stored in reverse order of the dimensions,
 // and dimension 1 varies fastest in memory; rgIndices[0] indexes dimension 1.
+//
+// Unlike Windows, the element functions refuse an array whose element size is not that of
+// its element type (a descriptor a host filled in by hand may say VT_UI4 with 16-byte
+// elements): copying whole elements of it would write past a caller's value, and walking
+// strings or variants at the wrong stride past the array's own data.
 #include "com_private.h"
 
 #include <atomic>
@@ -66,25 +71,37 @@ SAFEARRAY* AllocDescriptor(UINT cDims)
 
 void FreeDescriptor(SAFEARRAY* psa) { std::free(PrefixOf(psa)); }
 
-// Allocates zeroed data for the bounds already in psa; false when too large or out of memory.
-bool AllocData(SAFEARRAY* psa)
+// The size that the array's elements must have: a pointer for strings and interfaces, a
+// VARIANT for variants, else the size of the stored type; 0 when nothing fixes it.
+ULONG RequiredElementSize(SAFEARRAY* psa)
 {
-    std::uint64_t count = 1;
-    for (UINT d = 0; d < psa->cDims; ++d) {
-        if (__builtin_mul_overflow(count, std::uint64_t{Bound(psa, d).cElements}, &count))
-            return false;
-    }
-    std::uint64_t bytes = 0;
-    if (__builtin_mul_overflow(count, std::uint64_t{psa->cbElements}, &bytes) || bytes > kMaxDataBytes)
-        return false;
-    psa->pvData = std::calloc(1, bytes ? bytes : 1);
-    return psa->pvData != nullptr;
+    if (psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH))
+        return sizeof(void*);
+    if (psa->fFeatures & FADF_VARIANT)
+        return sizeof(VARIANT);
+    VARTYPE vt = VT_EMPTY;
+    if ((psa->fFeatures & FADF_HAVEVARTYPE) && SUCCEEDED(SafeArrayGetVartype(psa, &vt)))
+        return qor::com::ValueSize(vt);
+    return 0;
 }
 
-// Releases what the elements own (strings, interfaces, variants); the data stays.
+bool HasElementsOfTheirSize(SAFEARRAY* psa)
+{
+    const ULONG required = RequiredElementSize(psa);
+    return psa->cbElements != 0 && (required == 0 || psa->cbElements == required);
+}
+
+// Elements that may be read and written whole: of their size, with data behind them.
+bool HasSoundElements(SAFEARRAY* psa)
+{
+    return HasElementsOfTheirSize(psa) && (psa->pvData != nullptr || ElementCount(psa) == 0);
+}
+
+// Releases what the elements own (strings, interfaces, variants); the data stays. Slots of
+// the wrong size are left alone: their owners cannot be found.
 void ClearElements(SAFEARRAY* psa)
 {
-    if (!psa->pvData)
+    if (!psa->pvData || !(psa->fFeatures & kOwningElements) || !HasSoundElements(psa))
         return;
     const std::uint64_t count = ElementCount(psa);
     auto* data = static_cast<std::uint8_t*>(psa->pvData);
@@ -141,21 +158,66 @@ private:
 
 }  // namespace
 
-SAFEARRAY* WINAPI SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound)
+HRESULT WINAPI SafeArrayAllocDescriptor(UINT cDims, SAFEARRAY** ppsaOut)
 {
-    const ULONG elementSize = qor::com::ValueSize(vt);
-    if (!rgsabound || cDims == 0 || cDims > 0xFFFF || elementSize == 0)
-        return nullptr;
+    if (!ppsaOut)
+        return E_POINTER;
+    *ppsaOut = nullptr;
+    if (cDims == 0 || cDims > 0xFFFF)
+        return E_INVALIDARG;
     SAFEARRAY* psa = AllocDescriptor(cDims);
     if (!psa)
-        return nullptr;
+        return E_UNEXPECTED;
     psa->cDims = static_cast<USHORT>(cDims);
+    *ppsaOut = psa;
+    return S_OK;
+}
+
+HRESULT WINAPI SafeArrayAllocDescriptorEx(VARTYPE vt, UINT cDims, SAFEARRAY** ppsaOut)
+{
+    // Windows makes a descriptor of no element size for a type without one; such an array
+    // could never hold an element, so it is refused here.
+    const ULONG elementSize = qor::com::ValueSize(vt);
+    if (ppsaOut && elementSize == 0) {
+        *ppsaOut = nullptr;
+        return E_INVALIDARG;
+    }
+    const HRESULT hr = SafeArrayAllocDescriptor(cDims, ppsaOut);
+    if (FAILED(hr))
+        return hr;
+    SAFEARRAY* psa = *ppsaOut;
     psa->fFeatures = FADF_HAVEVARTYPE | FeatureOf(vt);
     psa->cbElements = elementSize;
     StoreVartype(psa, vt);
+    return S_OK;
+}
+
+// Zeroed data for the bounds and element size already in the descriptor. Sizes and counts
+// that do not fit the 32-bit sizes of the API are refused, not wrapped.
+HRESULT WINAPI SafeArrayAllocData(SAFEARRAY* psa)
+{
+    if (!psa || psa->cDims == 0 || psa->cbElements == 0 || psa->pvData)
+        return E_INVALIDARG;
+    std::uint64_t count = 1;
+    for (UINT d = 0; d < psa->cDims; ++d) {
+        if (__builtin_mul_overflow(count, std::uint64_t{Bound(psa, d).cElements}, &count))
+            return E_OUTOFMEMORY;
+    }
+    std::uint64_t bytes = 0;
+    if (__builtin_mul_overflow(count, std::uint64_t{psa->cbElements}, &bytes) || bytes > kMaxDataBytes)
+        return E_OUTOFMEMORY;
+    psa->pvData = std::calloc(1, bytes ? bytes : 1);
+    return psa->pvData ? S_OK : E_OUTOFMEMORY;
+}
+
+SAFEARRAY* WINAPI SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound)
+{
+    SAFEARRAY* psa = nullptr;
+    if (!rgsabound || FAILED(SafeArrayAllocDescriptorEx(vt, cDims, &psa)))
+        return nullptr;
     for (UINT d = 0; d < cDims; ++d)
         psa->rgsabound[cDims - 1 - d] = rgsabound[d];
-    if (!AllocData(psa)) {
+    if (FAILED(SafeArrayAllocData(psa))) {
         FreeDescriptor(psa);
         return nullptr;
     }
@@ -168,19 +230,37 @@ SAFEARRAY* WINAPI SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElement
     return SafeArrayCreate(vt, 1, &bound);
 }
 
-HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa)
+HRESULT WINAPI SafeArrayDestroyData(SAFEARRAY* psa)
 {
     if (!psa)
-        return S_OK;
+        return E_INVALIDARG;
     if (std::atomic_ref<ULONG>(psa->cLocks).load() > 0)
         return DISP_E_ARRAYISLOCKED;
     ClearElements(psa);
     if (!(psa->fFeatures & kCallerOwned)) {
         std::free(psa->pvData);
         psa->pvData = nullptr;
-        FreeDescriptor(psa);
     }
     return S_OK;
+}
+
+HRESULT WINAPI SafeArrayDestroyDescriptor(SAFEARRAY* psa)
+{
+    if (!psa)
+        return S_OK;
+    if (std::atomic_ref<ULONG>(psa->cLocks).load() > 0)
+        return DISP_E_ARRAYISLOCKED;
+    if (!(psa->fFeatures & kCallerOwned))
+        FreeDescriptor(psa);
+    return S_OK;
+}
+
+HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa)
+{
+    if (!psa)
+        return S_OK;
+    const HRESULT hr = SafeArrayDestroyData(psa);
+    return FAILED(hr) ? hr : SafeArrayDestroyDescriptor(psa);
 }
 
 UINT WINAPI SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
@@ -274,7 +354,7 @@ HRESULT WINAPI SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(ps
 
 HRESULT WINAPI SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData)
 {
-    if (!psa || !rgIndices || !ppvData)
+    if (!psa || !rgIndices || !ppvData || !HasSoundElements(psa))
         return E_INVALIDARG;
     void* element = ElementAt(psa, rgIndices);
     if (!element)
@@ -292,6 +372,8 @@ HRESULT WINAPI SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv)
     // Element semantics of record arrays need IRecordInfo, which this platform lacks.
     if (psa->fFeatures & FADF_RECORD)
         return E_NOTIMPL;
+    if (!HasSoundElements(psa))
+        return E_INVALIDARG;
     ArrayLock lock(psa);
     if (FAILED(lock.Result()))
         return lock.Result();
@@ -333,6 +415,8 @@ HRESULT WINAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv)
     // Only string and interface elements may be given as null.
     if (!pv && !(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH)))
         return E_INVALIDARG;
+    if (!HasSoundElements(psa))
+        return E_INVALIDARG;
     ArrayLock lock(psa);
     if (FAILED(lock.Result()))
         return lock.Result();
@@ -372,7 +456,7 @@ HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut)
     *ppsaOut = nullptr;
     if (!psa)
         return S_OK;
-    if (psa->cDims == 0 || psa->cbElements == 0 || (psa->fFeatures & FADF_RECORD))
+    if (psa->cDims == 0 || (psa->fFeatures & FADF_RECORD) || !HasElementsOfTheirSize(psa))
         return E_INVALIDARG;
     SAFEARRAY* copy = AllocDescriptor(psa->cDims);
     if (!copy)
@@ -387,9 +471,9 @@ HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut)
         copy->fFeatures |= FADF_HAVEVARTYPE;
         StoreVartype(copy, vt);
     }
-    if (!AllocData(copy)) {
+    if (const HRESULT hr = SafeArrayAllocData(copy); FAILED(hr)) {
         FreeDescriptor(copy);
-        return E_OUTOFMEMORY;
+        return hr;
     }
     if (!psa->pvData) {
         *ppsaOut = copy;

@@ -29,7 +29,8 @@ using PixelBuffer = std::unique_ptr<DWORD[], FreeDeleter>;
 // an exception, and so that zeroed pages cost nothing until touched.
 PixelBuffer AllocatePixels(int width, int height, bool zeroed);
 // A large buffer given back here serves the next request of the same size: a fresh page
-// costs far more in page faults than the pixel work on it. One buffer is kept at a time.
+// costs far more in page faults than the pixel work on it. One buffer of at most a page's
+// size is kept at a time; a bigger one is freed at once.
 void RecyclePixels(PixelBuffer buffer, std::size_t pixelCount);
 void TrimPixelCache();
 

@@ -30,6 +30,10 @@ BitmapObject::~BitmapObject()
 namespace {
 
 constexpr std::size_t kRecycleMinPixels = std::size_t(1) << 20;
+// The spare is kept for the next page of the same size, not for any image: a page of a
+// legal-size scan at 300 dpi fits (64 MiB), and a bigger picture's pixels go back to the
+// system when it is disposed instead of staying held until the next one.
+constexpr std::size_t kRecycleMaxPixels = std::size_t(1) << 24;
 
 std::mutex g_spareMutex;
 PixelBuffer g_spare;
@@ -61,7 +65,7 @@ PixelBuffer AllocatePixels(int width, int height, bool zeroed)
 
 void RecyclePixels(PixelBuffer buffer, std::size_t pixelCount)
 {
-    if (!buffer || pixelCount < kRecycleMinPixels)
+    if (!buffer || pixelCount < kRecycleMinPixels || pixelCount > kRecycleMaxPixels)
         return;
     PixelBuffer previous;  // freed outside the lock
     std::lock_guard<std::mutex> lock(g_spareMutex);
@@ -126,7 +130,8 @@ DWORD Unpremultiply(DWORD p)
            channel(p & 0xFF);
 }
 
-// Stored straight BGRA to the layout of format.
+// Stored straight BGRA to the layout of format. A caller's buffer (ImageLockModeUserInputBuf)
+// may start or have its rows at any byte, so 32-bit pixels are copied there bytewise.
 void ConvertRowOut(const DWORD* src, BYTE* dst, int count, PixelFormat format)
 {
     if (format == PixelFormat24bppRGB) {
@@ -137,17 +142,18 @@ void ConvertRowOut(const DWORD* src, BYTE* dst, int count, PixelFormat format)
         }
         return;
     }
-    DWORD* out = reinterpret_cast<DWORD*>(dst);
     if (format == PixelFormat32bppPARGB) {
-        for (int i = 0; i < count; ++i)
-            out[i] = Premultiply(src[i]);
+        for (int i = 0; i < count; ++i) {
+            const DWORD p = Premultiply(src[i]);
+            std::memcpy(dst + 4 * std::size_t(i), &p, 4);
+        }
         return;
     }
-    std::memcpy(out, src, std::size_t(count) * 4);
+    std::memcpy(dst, src, std::size_t(count) * 4);
 }
 
 // The layout of format back to stored straight BGRA; keepAlpha is false for bitmaps
-// without alpha, whose alpha byte stays 0xFF.
+// without alpha, whose alpha byte stays 0xFF. As above, src may have any alignment.
 void ConvertRowIn(const BYTE* src, DWORD* dst, int count, PixelFormat format, bool keepAlpha)
 {
     if (format == PixelFormat24bppRGB) {
@@ -155,10 +161,12 @@ void ConvertRowIn(const BYTE* src, DWORD* dst, int count, PixelFormat format, bo
             dst[i] = 0xFF000000 | (DWORD(src[3 * i + 2]) << 16) | (DWORD(src[3 * i + 1]) << 8) | src[3 * i];
         return;
     }
-    const DWORD* in = reinterpret_cast<const DWORD*>(src);
     const bool alphaIn = keepAlpha && format != PixelFormat32bppRGB;
     for (int i = 0; i < count; ++i) {
-        const DWORD p = format == PixelFormat32bppPARGB ? Unpremultiply(in[i]) : in[i];
+        DWORD p;
+        std::memcpy(&p, src + 4 * std::size_t(i), 4);
+        if (format == PixelFormat32bppPARGB)
+            p = Unpremultiply(p);
         dst[i] = alphaIn ? p : (p | 0xFF000000);
     }
 }

@@ -13,14 +13,45 @@
 #include "atlreg.h"
 #include "oleauto.h"
 
+#ifdef __MINGW32__
+// mingw-w64 declares the inputs of these without const, as an older SDK did. The code is
+// written to the current SDK's signatures, which forward to them; none changes its inputs.
+inline HRESULT WINAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc)
+{
+    return VariantCopy(pvargDest, const_cast<VARIANTARG*>(pvargSrc));
+}
+inline HRESULT WINAPI VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc)
+{
+    return VariantCopyInd(pvarDest, const_cast<VARIANTARG*>(pvargSrc));
+}
+inline HRESULT WINAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt)
+{
+    return VariantChangeType(pvargDest, const_cast<VARIANTARG*>(pvarSrc), wFlags, vt);
+}
+inline HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir)
+{
+    return RegisterTypeLib(ptlib, const_cast<LPOLESTR>(szFullPath), const_cast<LPOLESTR>(szHelpDir));
+}
+#endif
+
 #define ATLASSERT(expr) assert(expr)
 #define ATL_NO_VTABLE
 
 // State that belongs to one module (the server library, a host program) rather than to the
 // process: on Windows ATL is linked into each module separately, so each has its own lock count
 // and class table. Hidden visibility keeps the copies apart when several modules of a process
-// include these headers.
+// include these headers; a Windows module has its own copy of every symbol anyway.
+#ifdef _WIN32
+#define QOR_ATL_MODULE_LOCAL
+#else
 #define QOR_ATL_MODULE_LOCAL __attribute__((visibility("hidden")))
+#endif
+
+// The Windows SDK leaves the module's own handle to the code: the linker's image base is it.
+#ifndef HINST_THISCOMPONENT
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+#define HINST_THISCOMPONENT (reinterpret_cast<HINSTANCE>(&__ImageBase))
+#endif
 
 namespace ATL {
 

@@ -119,9 +119,9 @@ public:                                                                         
     ;                                                         \
     return _entries;                                          \
     }                                                         \
-    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;             \
-    virtual ULONG STDMETHODCALLTYPE Release() = 0;            \
-    STDMETHOD(QueryInterface)(REFIID, void**) = 0;
+    ULONG STDMETHODCALLTYPE AddRef() override = 0;            \
+    ULONG STDMETHODCALLTYPE Release() override = 0;           \
+    STDMETHOD(QueryInterface)(REFIID, void**) override = 0;
 
 // --- Object wrappers. Each supplies IUnknown for a class with a COM map.
 

@@ -2,6 +2,7 @@
 // Included by atlbase.h.
 #pragma once
 
+#include <cstring>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -68,6 +69,9 @@ public:
     }
     bool operator!() const noexcept { return p == nullptr; }
     bool operator==(T* pT) const noexcept { return p == pT; }
+    // Two smart pointers: without this one, C++20's reversed candidates of the raw-pointer
+    // comparison make spA == spB ambiguous.
+    bool operator==(const CComPtr& other) const noexcept { return p == other.p; }
     bool operator==(std::nullptr_t) const noexcept { return p == nullptr; }
 
     void Release() noexcept
@@ -406,6 +410,14 @@ public:
             SetError(E_INVALIDARG);
         }
     }
+#ifdef _WIN32
+    // LONG and ULONG are long there, a type of their own.
+    CComVariant(long nSrc, VARTYPE vtSrc = VT_I4) noexcept : CComVariant(static_cast<int>(nSrc), vtSrc) {}
+    CComVariant(unsigned long nSrc, VARTYPE vtSrc = VT_UI4) noexcept
+        : CComVariant(static_cast<unsigned int>(nSrc), vtSrc)
+    {
+    }
+#endif
     CComVariant(BYTE nSrc) noexcept
     {
         ::VariantInit(this);
@@ -510,6 +522,9 @@ public:
     }
 
     bool operator==(const VARIANT& varSrc) const noexcept;
+    // As for CComPtr: two CComVariants would otherwise be ambiguous under C++20's reversed
+    // candidates.
+    bool operator==(const CComVariant& varSrc) const noexcept { return operator==(static_cast<const VARIANT&>(varSrc)); }
     bool operator!=(const VARIANT& varSrc) const noexcept { return !operator==(varSrc); }
 
     HRESULT Clear() noexcept { return ::VariantClear(this); }

@@ -59,7 +59,7 @@ public:
     HRESULT ResourceUnregisterSz(LPCOLESTR resFileName, LPCOLESTR szID, LPCOLESTR szType);
 
 private:
-    std::vector<std::pair<std::u16string, std::u16string>> m_replacements;
+    std::vector<std::pair<std::basic_string<WCHAR>, std::basic_string<WCHAR>>> m_replacements;
 };
 
 // The script in resource nResID of type "REGISTRY" of the module hInstance, run with the

@@ -53,7 +53,7 @@ public:
         POINT ptOffset = {0, 0};
         if (!bResetOffset) {
             ptOffset = m_ptOffset;
-            AdjustScrollOffset(ptOffset.x, ptOffset.y);
+            AdjustScrollOffset(ptOffset);
         }
         const bool bMoved = ptOffset.x != m_ptOffset.x || ptOffset.y != m_ptOffset.y;
         m_ptOffset = ptOffset;
@@ -72,10 +72,11 @@ public:
     // The scroll offset in content pixels, limited to [0, content - client] on each axis.
     void SetScrollOffset(int x, int y, BOOL bRedraw = TRUE) noexcept
     {
-        AdjustScrollOffset(x, y);
-        if (x == m_ptOffset.x && y == m_ptOffset.y)
+        POINT ptOffset = {x, y};
+        AdjustScrollOffset(ptOffset);
+        if (ptOffset.x == m_ptOffset.x && ptOffset.y == m_ptOffset.y)
             return;
-        m_ptOffset = {x, y};
+        m_ptOffset = ptOffset;
         SetScrollBars(SIF_POS, bRedraw);
         ScrollContent();
     }
@@ -181,7 +182,7 @@ public:
     {
         m_sizeClient = {LOWORD(lParam), HIWORD(lParam)};
         POINT ptOffset = m_ptOffset;
-        AdjustScrollOffset(ptOffset.x, ptOffset.y);
+        AdjustScrollOffset(ptOffset);
         const bool bMoved = ptOffset.x != m_ptOffset.x || ptOffset.y != m_ptOffset.y;
         m_ptOffset = ptOffset;
         SetScrollBars(SIF_PAGE | SIF_RANGE | SIF_POS, TRUE);
@@ -277,18 +278,18 @@ public:
         ScrollContent();
     }
 
-    void AdjustScrollOffset(int& x, int& y) const noexcept
+    void AdjustScrollOffset(POINT& ptOffset) const noexcept
     {
-        x = Limit(x, m_sizeAll.cx - m_sizeClient.cx);
-        y = Limit(y, m_sizeAll.cy - m_sizeClient.cy);
+        ptOffset.x = Limit(ptOffset.x, m_sizeAll.cx - m_sizeClient.cx);
+        ptOffset.y = Limit(ptOffset.y, m_sizeAll.cy - m_sizeClient.cy);
     }
 
     // The wheel lines and characters of the current user; 3 when not set or not a number
     // from 1 to 100 (a page-scroll setting included).
     void GetSystemSettings() noexcept
     {
-        m_nWheelLines = ReadWheelSetting(u"WheelScrollLines");
-        m_nHWheelChars = ReadWheelSetting(u"WheelScrollChars");
+        m_nWheelLines = ReadWheelSetting(OLESTR("WheelScrollLines"));
+        m_nHWheelChars = ReadWheelSetting(OLESTR("WheelScrollChars"));
     }
 
     POINT m_ptOffset = {0, 0};    // content pixels scrolled out at the left and top
@@ -316,8 +317,8 @@ private:
         constexpr int kDefault = 3;
         WCHAR szValue[16] = {};
         DWORD cbValue = sizeof(szValue);
-        if (::RegGetValueW(HKEY_CURRENT_USER, u"Control Panel\\Desktop", pszValue, RRF_RT_REG_SZ, nullptr, szValue,
-                           &cbValue) != ERROR_SUCCESS)
+        if (::RegGetValueW(HKEY_CURRENT_USER, OLESTR("Control Panel\\Desktop"), pszValue, RRF_RT_REG_SZ, nullptr,
+                           szValue, &cbValue) != ERROR_SUCCESS)
             return kDefault;
         const int nValue = _wtoi(szValue);
         return nValue >= 1 && nValue <= 100 ? nValue : kDefault;

@@ -4,22 +4,24 @@
 
 #include <string>
 
-#include "windows.h"
+#include "atlbase.h"
 
 namespace ATL {
 
 class CStringW {
+    typedef std::basic_string<WCHAR> StringType;
+
 public:
     CStringW() = default;
-    CStringW(LPCWSTR psz) : m_str(psz ? psz : u"") {}
+    CStringW(LPCWSTR psz) : m_str(psz ? psz : OLESTR("")) {}
     CStringW(LPCWSTR pch, int nLength)
-        : m_str(pch && nLength > 0 ? std::u16string(pch, static_cast<size_t>(nLength)) : std::u16string())
+        : m_str(pch && nLength > 0 ? StringType(pch, static_cast<size_t>(nLength)) : StringType())
     {
     }
 
     CStringW& operator=(LPCWSTR psz)
     {
-        m_str = psz ? psz : u"";
+        m_str = psz ? psz : OLESTR("");
         return *this;
     }
     CStringW& operator+=(const CStringW& str)
@@ -50,7 +52,7 @@ public:
     BOOL LoadString(HINSTANCE hInstance, UINT nID)
     {
         LPCWSTR pchText = nullptr;
-        const int nLength = LoadStringW(hInstance, nID, reinterpret_cast<LPWSTR>(&pchText), 0);
+        const int nLength = ::LoadStringW(hInstance, nID, reinterpret_cast<LPWSTR>(&pchText), 0);
         if (nLength <= 0 || pchText == nullptr)
             return FALSE;
         m_str.assign(pchText, static_cast<size_t>(nLength));
@@ -62,12 +64,12 @@ public:
     friend CStringW operator+(LPCWSTR psz1, const CStringW& str2) { return CStringW(psz1) += str2; }
     // The reversed forms and != come from these, as C++20 rewrites comparisons.
     friend bool operator==(const CStringW& str1, const CStringW& str2) { return str1.m_str == str2.m_str; }
-    friend bool operator==(const CStringW& str1, LPCWSTR psz2) { return str1.m_str == (psz2 ? psz2 : u""); }
+    friend bool operator==(const CStringW& str1, LPCWSTR psz2) { return str1.m_str == (psz2 ? psz2 : OLESTR("")); }
     // Ordinal order of the UTF-16 units, as CStringT::Compare gives it.
     friend bool operator<(const CStringW& str1, const CStringW& str2) { return str1.m_str < str2.m_str; }
 
 private:
-    std::u16string m_str;
+    StringType m_str;
 };
 
 typedef CStringW CString;

@@ -81,8 +81,8 @@ public:
     // A mouse message's lParam: signed x in the low word, signed y in the high word.
     explicit CPoint(LPARAM dwPoint) noexcept
     {
-        x = GET_X_LPARAM(dwPoint);
-        y = GET_Y_LPARAM(dwPoint);
+        x = static_cast<short>(LOWORD(dwPoint));
+        y = static_cast<short>(HIWORD(dwPoint));
     }
 
     void Offset(int xOffset, int yOffset) noexcept

@@ -220,10 +220,23 @@ protected:
     ~CMessageMap() = default;
 };
 
+// A map's ProcessWindowMessage overrides CMessageMap's in a window class but is a plain member in
+// a mix-in (CScrollImpl), so the macro cannot say override; clang is told not to ask for it.
+#ifdef __clang__
+#define ATL_MSG_MAP_OVERRIDE_BEGIN \
+    _Pragma("clang diagnostic push") _Pragma("clang diagnostic ignored \"-Winconsistent-missing-override\"")
+#define ATL_MSG_MAP_OVERRIDE_END _Pragma("clang diagnostic pop")
+#else
+#define ATL_MSG_MAP_OVERRIDE_BEGIN
+#define ATL_MSG_MAP_OVERRIDE_END
+#endif
+
 #define BEGIN_MSG_MAP(theClass)                                                                             \
 public:                                                                                                     \
+    ATL_MSG_MAP_OVERRIDE_BEGIN                                                                              \
     BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult,         \
                               DWORD dwMsgMapID = 0)                                                         \
+    ATL_MSG_MAP_OVERRIDE_END                                                                                \
     {                                                                                                       \
         BOOL bHandled = TRUE;                                                                               \
         (void)hWnd;                                                                                         \
@@ -463,7 +476,11 @@ private:
             return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 
         const WNDPROC pfnSuper = pThis->m_pfnSuperWindowProc;
-        MSG msg = {hWnd, uMsg, wParam, lParam, 0, {0, 0}, 0};
+        MSG msg = {};
+        msg.hwnd = hWnd;
+        msg.message = uMsg;
+        msg.wParam = wParam;
+        msg.lParam = lParam;
         const MSG* pOldMsg = pThis->m_pCurrentMsg;
         pThis->m_pCurrentMsg = &msg;
         LRESULT lRes = 0;

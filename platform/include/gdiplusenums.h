@@ -1,4 +1,6 @@
-// GDI+ enumerations with their Win32 values.
+// GDI+ enumerations with their Win32 values. Each has int as its fixed underlying type: the
+// flat API takes them from callers (C ones too) as plain numbers, and only with a fixed type is
+// every number a value of the enumeration, so that checking its range is defined behaviour.
 #pragma once
 
 #include "gdiplustypes.h"
@@ -8,13 +10,13 @@ namespace Gdiplus {
 typedef UINT GraphicsState;
 typedef UINT GraphicsContainer;
 
-enum FillMode { FillModeAlternate = 0, FillModeWinding = 1 };
+enum FillMode : int { FillModeAlternate = 0, FillModeWinding = 1 };
 
-enum QualityMode { QualityModeInvalid = -1, QualityModeDefault = 0, QualityModeLow = 1, QualityModeHigh = 2 };
+enum QualityMode : int { QualityModeInvalid = -1, QualityModeDefault = 0, QualityModeLow = 1, QualityModeHigh = 2 };
 
-enum CompositingMode { CompositingModeSourceOver = 0, CompositingModeSourceCopy = 1 };
+enum CompositingMode : int { CompositingModeSourceOver = 0, CompositingModeSourceCopy = 1 };
 
-enum CompositingQuality {
+enum CompositingQuality : int {
     CompositingQualityInvalid = QualityModeInvalid,
     CompositingQualityDefault = QualityModeDefault,
     CompositingQualityHighSpeed = QualityModeLow,
@@ -23,7 +25,7 @@ enum CompositingQuality {
     CompositingQualityAssumeLinear = 4
 };
 
-enum Unit {
+enum Unit : int {
     UnitWorld = 0,
     UnitDisplay = 1,
     UnitPixel = 2,
@@ -33,9 +35,9 @@ enum Unit {
     UnitMillimeter = 6
 };
 
-enum MatrixOrder { MatrixOrderPrepend = 0, MatrixOrderAppend = 1 };
+enum MatrixOrder : int { MatrixOrderPrepend = 0, MatrixOrderAppend = 1 };
 
-enum CombineMode {
+enum CombineMode : int {
     CombineModeReplace = 0,
     CombineModeIntersect = 1,
     CombineModeUnion = 2,
@@ -44,7 +46,7 @@ enum CombineMode {
     CombineModeComplement = 5
 };
 
-enum InterpolationMode {
+enum InterpolationMode : int {
     InterpolationModeInvalid = QualityModeInvalid,
     InterpolationModeDefault = QualityModeDefault,
     InterpolationModeLowQuality = QualityModeLow,
@@ -56,7 +58,7 @@ enum InterpolationMode {
     InterpolationModeHighQualityBicubic = 7
 };
 
-enum SmoothingMode {
+enum SmoothingMode : int {
     SmoothingModeInvalid = QualityModeInvalid,
     SmoothingModeDefault = QualityModeDefault,
     SmoothingModeHighSpeed = QualityModeLow,
@@ -67,7 +69,7 @@ enum SmoothingMode {
     SmoothingModeAntiAlias8x8 = 5
 };
 
-enum PixelOffsetMode {
+enum PixelOffsetMode : int {
     PixelOffsetModeInvalid = QualityModeInvalid,
     PixelOffsetModeDefault = QualityModeDefault,
     PixelOffsetModeHighSpeed = QualityModeLow,
@@ -76,7 +78,7 @@ enum PixelOffsetMode {
     PixelOffsetModeHalf = 4
 };
 
-enum LineCap {
+enum LineCap : int {
     LineCapFlat = 0,
     LineCapSquare = 1,
     LineCapRound = 2,
@@ -89,9 +91,9 @@ enum LineCap {
     LineCapCustom = 0xff
 };
 
-enum DashCap { DashCapFlat = 0, DashCapRound = 2, DashCapTriangle = 3 };
+enum DashCap : int { DashCapFlat = 0, DashCapRound = 2, DashCapTriangle = 3 };
 
-enum RotateFlipType {
+enum RotateFlipType : int {
     RotateNoneFlipNone = 0,
     Rotate90FlipNone = 1,
     Rotate180FlipNone = 2,
@@ -110,9 +112,9 @@ enum RotateFlipType {
     Rotate270FlipXY = Rotate90FlipNone
 };
 
-enum ImageType { ImageTypeUnknown = 0, ImageTypeBitmap = 1, ImageTypeMetafile = 2 };
+enum ImageType : int { ImageTypeUnknown = 0, ImageTypeBitmap = 1, ImageTypeMetafile = 2 };
 
-enum ColorAdjustType {
+enum ColorAdjustType : int {
     ColorAdjustTypeDefault = 0,
     ColorAdjustTypeBitmap = 1,
     ColorAdjustTypeBrush = 2,
@@ -122,13 +124,13 @@ enum ColorAdjustType {
     ColorAdjustTypeAny = 6
 };
 
-enum ColorMatrixFlags {
+enum ColorMatrixFlags : int {
     ColorMatrixFlagsDefault = 0,
     ColorMatrixFlagsSkipGrays = 1,
     ColorMatrixFlagsAltGray = 2
 };
 
-enum WrapMode {
+enum WrapMode : int {
     WrapModeTile = 0,
     WrapModeTileFlipX = 1,
     WrapModeTileFlipY = 2,
@@ -136,6 +138,6 @@ enum WrapMode {
     WrapModeClamp = 4
 };
 
-enum DebugEventLevel { DebugEventLevelFatal = 0, DebugEventLevelWarning = 1 };
+enum DebugEventLevel : int { DebugEventLevelFatal = 0, DebugEventLevelWarning = 1 };
 
 }  // namespace Gdiplus

@@ -52,6 +52,13 @@ WINOLEAUTAPI HRESULT WINAPI VarBstrCmp(BSTR bstrLeft, BSTR bstrRight, LCID lcid,
 WINOLEAUTAPI SAFEARRAY* WINAPI SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 WINOLEAUTAPI SAFEARRAY* WINAPI SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 WINOLEAUTAPI HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa);
+// An array made in steps, as hosts build one by hand: a descriptor (with the element type and
+// size for the Ex form), the bounds set by the caller, then the data.
+WINOLEAUTAPI HRESULT WINAPI SafeArrayAllocDescriptor(UINT cDims, SAFEARRAY** ppsaOut);
+WINOLEAUTAPI HRESULT WINAPI SafeArrayAllocDescriptorEx(VARTYPE vt, UINT cDims, SAFEARRAY** ppsaOut);
+WINOLEAUTAPI HRESULT WINAPI SafeArrayAllocData(SAFEARRAY* psa);
+WINOLEAUTAPI HRESULT WINAPI SafeArrayDestroyData(SAFEARRAY* psa);
+WINOLEAUTAPI HRESULT WINAPI SafeArrayDestroyDescriptor(SAFEARRAY* psa);
 WINOLEAUTAPI UINT WINAPI SafeArrayGetDim(SAFEARRAY* psa);
 WINOLEAUTAPI UINT WINAPI SafeArrayGetElemsize(SAFEARRAY* psa);
 WINOLEAUTAPI HRESULT WINAPI SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);

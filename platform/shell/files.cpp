@@ -60,8 +60,11 @@ private:
     int m_fd;
 };
 
-// Copies the content, mode and times of a regular file; the target is created (exclusive:
-// only if it does not exist) or truncated. A failed copy leaves no partial target.
+// Copies the content, mode and times of a regular file. An exclusive copy creates the
+// target, only if it does not exist. Otherwise the copy is written beside the target and
+// renamed over it once complete: where Windows would leave no target after a copy that
+// failed half-way (a full disk), the old target stays as it was. A failed copy leaves no
+// partial file.
 DWORD CopyContent(const std::string& source, const std::string& target, bool exclusive)
 {
     FileDescriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
@@ -70,8 +73,9 @@ DWORD CopyContent(const std::string& source, const std::string& target, bool exc
         return ErrorFromErrno(errno, source);
     if (!S_ISREG(st.st_mode))
         return ERROR_ACCESS_DENIED;
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
-    FileDescriptor out(open(target.c_str(), flags, 0666));
+    std::string written = exclusive ? target : ParentFolder(target) + "/.qor-copy-XXXXXX";
+    FileDescriptor out(exclusive ? open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)
+                                 : mkostemp(written.data(), O_CLOEXEC));
     if (out.get() < 0)
         return errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno, target);
     int error = 0;
@@ -99,8 +103,10 @@ DWORD CopyContent(const std::string& source, const std::string& target, bool exc
         error = errno;
     if (out.Close() != 0 && !error)
         error = errno;
+    if (!error && !exclusive && rename(written.c_str(), target.c_str()) != 0)
+        error = errno;
     if (error) {
-        unlink(target.c_str());
+        unlink(written.c_str());
         return ErrorFromErrno(error, target);
     }
     return ERROR_SUCCESS;

@@ -13,6 +13,8 @@ constexpr DWORD kTrack = 0x00F0F0F0;
 constexpr DWORD kArrowBox = 0x00E0E0E0;
 constexpr DWORD kThumb = 0x00C0C0C0;
 constexpr DWORD kBorder = 0x00646464;
+constexpr DWORD kArrow = 0x00404040;
+constexpr DWORD kArrowDisabled = 0x00A0A0A0;
 
 void Fill(SurfaceBuffer& buffer, RECT rc, DWORD color)
 {
@@ -62,6 +64,22 @@ BarParts PartsOf(const RECT& rc, const ScrollBar& bar, bool vertical)
     return parts;
 }
 
+// The arrow of an arrow box: a triangle pointing away from the track, a third of the box high,
+// drawn row by row (column by column for a horizontal bar).
+void DrawArrow(SurfaceBuffer& buffer, const RECT& box, bool vertical, bool towardsStart, DWORD color)
+{
+    const int size = std::min(box.right - box.left, box.bottom - box.top);
+    const int height = std::max(2, size / 3);
+    const int cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2;
+    for (int i = 0; i < height; ++i) {
+        // Row i of the triangle, counted from its tip: 2i+1 pixels wide.
+        const int along = towardsStart ? (vertical ? cy - height / 2 + i : cx - height / 2 + i)
+                                       : (vertical ? cy + height / 2 - i : cx + height / 2 - i);
+        const RECT row = vertical ? RECT{cx - i, along, cx + i + 1, along + 1} : RECT{along, cy - i, along + 1, cy + i + 1};
+        Fill(buffer, row, color);
+    }
+}
+
 void DrawBar(SurfaceBuffer& buffer, const RECT& rc, const ScrollBar& bar, bool vertical)
 {
     if (IsRectEmpty(&rc)) return;
@@ -69,6 +87,9 @@ void DrawBar(SurfaceBuffer& buffer, const RECT& rc, const ScrollBar& bar, bool v
     Fill(buffer, rc, kTrack);
     Fill(buffer, parts.first, kArrowBox);
     Fill(buffer, parts.last, kArrowBox);
+    const DWORD arrow = IsRectEmpty(&parts.thumb) ? kArrowDisabled : kArrow;  // nothing to scroll: greyed
+    DrawArrow(buffer, parts.first, vertical, true, arrow);
+    DrawArrow(buffer, parts.last, vertical, false, arrow);
     if (!IsRectEmpty(&parts.thumb)) Fill(buffer, parts.thumb, kThumb);
 }
 

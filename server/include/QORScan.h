@@ -38,13 +38,28 @@
 typedef struct IUnknown IUnknown;
 #endif
 
+/* Texts of this header are UTF-16 literals: wchar_t on Windows, char16_t elsewhere. */
+#ifdef _WIN32
+#define QORSCAN_TEXT(str) L##str
+#else
+#define QORSCAN_TEXT(str) u##str
+#endif
+
 /* --- GUIDs ------------------------------------------------------------------------------- */
 
-#ifdef __cplusplus
+#if defined(__cplusplus) && defined(QOR_DEFINE_IID)
+/* The platform layer's headers: its own __uuidof mapping. */
 #define QORSCAN_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
     DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)
 #define QORSCAN_DEFINE_IID(iface, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
     QOR_DEFINE_IID(iface, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)
+#elif defined(__cplusplus)
+/* The Windows headers of mingw-w64: __uuidof finds the IIDs through __CRT_UUID_DECL. */
+#define QORSCAN_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+    inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+#define QORSCAN_DEFINE_IID(iface, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)   \
+    QORSCAN_DEFINE_GUID(IID_##iface, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8); \
+    __CRT_UUID_DECL(iface, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)
 #else
 /* A host includes the header in several files; unused copies must not warn. */
 #define QORSCAN_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
@@ -66,7 +81,7 @@ QORSCAN_DEFINE_GUID(GUID_ScanSource, 0x00000000, 0x0000, 0x5542, 0x11, 0x00, 0x0
 /* {00000000-0000-4500-1100-000000000070}: the command group of IOleCommandTarget. */
 QORSCAN_DEFINE_GUID(CGID_ScanControl, 0x00000000, 0x0000, 0x4500, 0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x70);
 
-#define QORSCAN_MESSAGE_OBJECT_METHOD u"DoMessage"
+#define QORSCAN_MESSAGE_OBJECT_METHOD QORSCAN_TEXT("DoMessage")
 
 /* --- The two custom interfaces ----------------------------------------------------------- */
 
@@ -183,39 +198,39 @@ enum QORSCAN_STATUSCHAR {
 /* --- Property-bag keys --------------------------------------------------------------------
  * Names are compared exactly and case-sensitively. QORSCAN_KEY_<name with '.' as '_'>. */
 
-#define QORSCAN_KEY_PREFIX_SCAN u"scan."
-#define QORSCAN_KEY_PREFIX_BASE u"base."
-#define QORSCAN_KEY_PREFIX_BOOT u"boot." /* every "boot." key is copied to the registry (VT_UI4, VT_I4, VT_BSTR) */
+#define QORSCAN_KEY_PREFIX_SCAN QORSCAN_TEXT("scan.")
+#define QORSCAN_KEY_PREFIX_BASE QORSCAN_TEXT("base.")
+#define QORSCAN_KEY_PREFIX_BOOT QORSCAN_TEXT("boot.") /* every "boot." key is copied to the registry (VT_UI4, VT_I4, VT_BSTR) */
 
-#define QORSCAN_KEY_SCAN_NAME u"scan.name"                     /* any: job name, copied by Save */
-#define QORSCAN_KEY_SCAN_PROF u"scan.prof"                     /* any: scan profile, copied by Save */
-#define QORSCAN_KEY_SCAN_TEMP u"scan.temp"                     /* VT_BSTR: the job's temporary folder; emptied on unbinding */
-#define QORSCAN_KEY_SCAN_TEMP_PRE u"scan.temp.pre"             /* VT_BSTR: path of a preview file */
-#define QORSCAN_KEY_SCAN_PREVIEW u"scan.preview"               /* integer: non-zero while the job is a preview scan */
-#define QORSCAN_KEY_SCAN_TYPE u"scan.type"                     /* integer: QORSCAN_TYPE_* */
-#define QORSCAN_KEY_SCAN_SIZE u"scan.size"                     /* pair(width, height), page units */
-#define QORSCAN_KEY_SCAN_POS u"scan.pos"                       /* pair(left, top) of the crop */
-#define QORSCAN_KEY_SCAN_CROP u"scan.crop"                     /* pair(width, height) of the crop */
-#define QORSCAN_KEY_SCAN_SOUR u"scan.sour"                     /* integer: source; QORSCAN_SOUR_FEEDER_* are feeders */
-#define QORSCAN_KEY_SCAN_RESO u"scan.reso"                     /* any: resolution, copied by Save */
-#define QORSCAN_KEY_SCAN_TYPE_ARRAY u"scan.type.array"         /* any: the host's choices, copied by Save */
-#define QORSCAN_KEY_SCAN_SIZE_ARRAY u"scan.size.array"         /* any */
-#define QORSCAN_KEY_SCAN_SOUR_ARRAY u"scan.sour.array"         /* any */
-#define QORSCAN_KEY_SCAN_RESO_ARRAY u"scan.reso.array"         /* any */
-#define QORSCAN_KEY_SCAN_MULTIPOS_ARRAY u"scan.multipos.array"   /* VT_ARRAY | VT_UI4: pair(left, top) per frame */
-#define QORSCAN_KEY_SCAN_MULTICROP_ARRAY u"scan.multicrop.array" /* VT_ARRAY | VT_UI4: pair(width, height) per frame */
-#define QORSCAN_KEY_SCAN_AUTOCROP_SINGLE u"scan.autocrop.single" /* VT_I4 0 or 1 */
-#define QORSCAN_KEY_SCAN_AUTOCROP_MULTI u"scan.autocrop.multi"   /* VT_I4 0 or 1 */
-#define QORSCAN_KEY_SCAN_ROTATE u"scan.rotate"                 /* VT_I4: 0, 90, 180 or 270 degrees */
-#define QORSCAN_KEY_SCAN_FLIP u"scan.flip"                     /* VT_UI4: pair of mirror flags */
-#define QORSCAN_KEY_SCAN_PAGE u"scan.page"                     /* VT_UI4: 1 once the control has bound the bag */
-#define QORSCAN_KEY_SCAN_OCR u"scan.ocr"                       /* any: cleared on unbinding */
-#define QORSCAN_KEY_SCAN_INIT u"scan.init"                     /* VT_BOOL: the engine is initialised (VARIANT_TRUE only) */
-#define QORSCAN_KEY_SCAN_BUSY u"scan.busy"                     /* VT_BOOL: the engine is busy; Notify false when idle */
-#define QORSCAN_KEY_SCAN_PROC u"scan.proc"                     /* integer: Notify 0 when an automatic crop is ready */
-#define QORSCAN_KEY_SCAN_ERROR u"scan.error"                   /* any: Notify on an engine error */
-#define QORSCAN_KEY_BASE_STYLE u"base.style"                   /* VT_UI4, written on the control: presentation style */
-#define QORSCAN_KEY_BOOT_ADF_HIDE u"boot.adf.hide"             /* integer: do not show the feeder warning again */
+#define QORSCAN_KEY_SCAN_NAME QORSCAN_TEXT("scan.name")                     /* any: job name, copied by Save */
+#define QORSCAN_KEY_SCAN_PROF QORSCAN_TEXT("scan.prof")                     /* any: scan profile, copied by Save */
+#define QORSCAN_KEY_SCAN_TEMP QORSCAN_TEXT("scan.temp")                     /* VT_BSTR: the job's temporary folder; emptied on unbinding */
+#define QORSCAN_KEY_SCAN_TEMP_PRE QORSCAN_TEXT("scan.temp.pre")             /* VT_BSTR: path of a preview file */
+#define QORSCAN_KEY_SCAN_PREVIEW QORSCAN_TEXT("scan.preview")               /* integer: non-zero while the job is a preview scan */
+#define QORSCAN_KEY_SCAN_TYPE QORSCAN_TEXT("scan.type")                     /* integer: QORSCAN_TYPE_* */
+#define QORSCAN_KEY_SCAN_SIZE QORSCAN_TEXT("scan.size")                     /* pair(width, height), page units */
+#define QORSCAN_KEY_SCAN_POS QORSCAN_TEXT("scan.pos")                       /* pair(left, top) of the crop */
+#define QORSCAN_KEY_SCAN_CROP QORSCAN_TEXT("scan.crop")                     /* pair(width, height) of the crop */
+#define QORSCAN_KEY_SCAN_SOUR QORSCAN_TEXT("scan.sour")                     /* integer: source; QORSCAN_SOUR_FEEDER_* are feeders */
+#define QORSCAN_KEY_SCAN_RESO QORSCAN_TEXT("scan.reso")                     /* any: resolution, copied by Save */
+#define QORSCAN_KEY_SCAN_TYPE_ARRAY QORSCAN_TEXT("scan.type.array")         /* any: the host's choices, copied by Save */
+#define QORSCAN_KEY_SCAN_SIZE_ARRAY QORSCAN_TEXT("scan.size.array")         /* any */
+#define QORSCAN_KEY_SCAN_SOUR_ARRAY QORSCAN_TEXT("scan.sour.array")         /* any */
+#define QORSCAN_KEY_SCAN_RESO_ARRAY QORSCAN_TEXT("scan.reso.array")         /* any */
+#define QORSCAN_KEY_SCAN_MULTIPOS_ARRAY QORSCAN_TEXT("scan.multipos.array")   /* VT_ARRAY | VT_UI4: pair(left, top) per frame */
+#define QORSCAN_KEY_SCAN_MULTICROP_ARRAY QORSCAN_TEXT("scan.multicrop.array") /* VT_ARRAY | VT_UI4: pair(width, height) per frame */
+#define QORSCAN_KEY_SCAN_AUTOCROP_SINGLE QORSCAN_TEXT("scan.autocrop.single") /* VT_I4 0 or 1 */
+#define QORSCAN_KEY_SCAN_AUTOCROP_MULTI QORSCAN_TEXT("scan.autocrop.multi")   /* VT_I4 0 or 1 */
+#define QORSCAN_KEY_SCAN_ROTATE QORSCAN_TEXT("scan.rotate")                 /* VT_I4: 0, 90, 180 or 270 degrees */
+#define QORSCAN_KEY_SCAN_FLIP QORSCAN_TEXT("scan.flip")                     /* VT_UI4: pair of mirror flags */
+#define QORSCAN_KEY_SCAN_PAGE QORSCAN_TEXT("scan.page")                     /* VT_UI4: 1 once the control has bound the bag */
+#define QORSCAN_KEY_SCAN_OCR QORSCAN_TEXT("scan.ocr")                       /* any: cleared on unbinding */
+#define QORSCAN_KEY_SCAN_INIT QORSCAN_TEXT("scan.init")                     /* VT_BOOL: the engine is initialised (VARIANT_TRUE only) */
+#define QORSCAN_KEY_SCAN_BUSY QORSCAN_TEXT("scan.busy")                     /* VT_BOOL: the engine is busy; Notify false when idle */
+#define QORSCAN_KEY_SCAN_PROC QORSCAN_TEXT("scan.proc")                     /* integer: Notify 0 when an automatic crop is ready */
+#define QORSCAN_KEY_SCAN_ERROR QORSCAN_TEXT("scan.error")                   /* any: Notify on an engine error */
+#define QORSCAN_KEY_BASE_STYLE QORSCAN_TEXT("base.style")                   /* VT_UI4, written on the control: presentation style */
+#define QORSCAN_KEY_BOOT_ADF_HIDE QORSCAN_TEXT("boot.adf.hide")             /* integer: do not show the feeder warning again */
 
 /* Values of "scan.type". */
 enum QORSCAN_TYPE { QORSCAN_TYPE_BLACKWHITE = 0, QORSCAN_TYPE_GREY = 1, QORSCAN_TYPE_COLOR = 2 };
@@ -226,7 +241,7 @@ enum QORSCAN_SOUR { QORSCAN_SOUR_FEEDER_FIRST = 2, QORSCAN_SOUR_FEEDER_LAST = 4 
 
 /* Preview files of the engine: the name format (a number N), N below FINAL for partial
  * previews of a running scan, N equal to FINAL for the finished one. */
-#define QORSCAN_PREVIEW_FILE_FORMAT u"prev_%d.jpg"
+#define QORSCAN_PREVIEW_FILE_FORMAT QORSCAN_TEXT("prev_%d.jpg")
 #define QORSCAN_PREVIEW_FINAL_NUMBER 100
 
 /* --- Pair encoding ------------------------------------------------------------------------
@@ -263,14 +278,14 @@ inline VARIANT QorScanPairVariant(DWORD a, DWORD b)
  * with the same text gives the same number. Only "GetCrop for QOR" is used by the control:
  * posted to its own window after a preview scan, it runs the automatic crop that was asked for. */
 
-#define QORSCAN_MSG_FONTS_CHANGE u"QOR Fonts Change"
-#define QORSCAN_MSG_SCALE_CHANGE u"QOR Scale Change"
-#define QORSCAN_MSG_GETCAPS u"GetCaps for QOREngine"
-#define QORSCAN_MSG_GETCROP u"GetCrop for QOR"
-#define QORSCAN_MSG_OCR_PROGRESS u"OCR progress for QOR"
-#define QORSCAN_MSG_TO_HOME_SCREEN u"QOR to Home Screen"
-#define QORSCAN_MSG_OCR_DONE u"QOR OCR is done"
-#define QORSCAN_MSG_UPDATE_UI u"QOR Update UI for QOREdit.dll"
-#define QORSCAN_MSG_FILE_SYSTEM_NOTIFY u"File system notify messages"
+#define QORSCAN_MSG_FONTS_CHANGE QORSCAN_TEXT("QOR Fonts Change")
+#define QORSCAN_MSG_SCALE_CHANGE QORSCAN_TEXT("QOR Scale Change")
+#define QORSCAN_MSG_GETCAPS QORSCAN_TEXT("GetCaps for QOREngine")
+#define QORSCAN_MSG_GETCROP QORSCAN_TEXT("GetCrop for QOR")
+#define QORSCAN_MSG_OCR_PROGRESS QORSCAN_TEXT("OCR progress for QOR")
+#define QORSCAN_MSG_TO_HOME_SCREEN QORSCAN_TEXT("QOR to Home Screen")
+#define QORSCAN_MSG_OCR_DONE QORSCAN_TEXT("QOR OCR is done")
+#define QORSCAN_MSG_UPDATE_UI QORSCAN_TEXT("QOR Update UI for QOREdit.dll")
+#define QORSCAN_MSG_FILE_SYSTEM_NOTIFY QORSCAN_TEXT("File system notify messages")
 
 #endif /* QORSCAN_H */

@@ -89,7 +89,9 @@ private:
     QRect FrameInView(const RECT& rcFrame);
     // A drag as a person makes it: the press starts the control's modal loop, the moves and the
     // release arrive while it waits.
-    void Drag(QPoint ptFrom, QPoint ptTo);
+    // pRepaintedInDrag, when given, gets the view's pixels after the last move, then after a
+    // whole repaint at that moment.
+    void Drag(QPoint ptFrom, QPoint ptTo, std::pair<QImage, QImage>* pRepaintedInDrag = nullptr);
     AppSettings WrittenSettings() const;
     void MoveTo(QPoint pt);
 
@@ -166,7 +168,7 @@ QRect AppTest::FrameInView(const RECT& rcFrame)
                         paper.top() + qRound(rcFrame.bottom * fScale) - 1));
 }
 
-void AppTest::Drag(QPoint ptFrom, QPoint ptTo)
+void AppTest::Drag(QPoint ptFrom, QPoint ptTo, std::pair<QImage, QImage>* pRepaintedInDrag)
 {
     CWindowHostWidget* pView = m_pWindow->View();
     const QPointF from(ptFrom), to(ptTo);
@@ -175,8 +177,22 @@ void AppTest::Drag(QPoint ptFrom, QPoint ptTo)
         QCoreApplication::postEvent(pView, new QMouseEvent(QEvent::MouseMove, pt, pView->mapToGlobal(pt),
                                                            Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
     }
-    QCoreApplication::postEvent(pView, new QMouseEvent(QEvent::MouseButtonRelease, to, pView->mapToGlobal(to),
-                                                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    auto release = [pView, to] {
+        QCoreApplication::postEvent(pView, new QMouseEvent(QEvent::MouseButtonRelease, to, pView->mapToGlobal(to),
+                                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    };
+    if (pRepaintedInDrag == nullptr) {
+        release();
+    } else {  // the moves are taken while the loop waits; then two looks, then the release
+        QTimer::singleShot(100, this, [pView, pRepaintedInDrag, release] {
+            pRepaintedInDrag->first = pView->GrabView();
+            // A whole repaint in the middle of the drag, which only a test may do from here.
+            InvalidateRect(pView->ViewWindow(), nullptr, FALSE);
+            UpdateWindow(pView->ViewWindow());
+            pRepaintedInDrag->second = pView->GrabView();
+            release();
+        });
+    }
     MoveTo(ptFrom);
     QTest::mousePress(pView, Qt::LeftButton, Qt::NoModifier, ptFrom);  // returns when the drag has ended
     QCoreApplication::processEvents();
@@ -232,11 +248,16 @@ void AppTest::framesEditedWithTheMouseReachTheBag()
 
     std::vector<RECT> before = Frames();
     QRect rcView = FrameInView(before[0]);
-    Drag(rcView.center(), rcView.center() + QPoint(30, 20));
+    std::pair<QImage, QImage> duringDrag;
+    Drag(rcView.center(), rcView.center() + QPoint(70, 45), &duringDrag);
+    // The drag repaints only the frame's old and new places; a whole repaint at the same moment
+    // shows the same pixels: no trace of the old place left, nothing of the new one missing.
+    QVERIFY(!duringDrag.first.isNull());
+    QCOMPARE(duringDrag.first, duringDrag.second);
     std::vector<RECT> after = Frames();
     QCOMPARE(after.size(), size_t(3));
-    QVERIFY(qAbs(after[0].left - before[0].left - 30 * fUnitsPerPixel) <= nTolerance);
-    QVERIFY(qAbs(after[0].top - before[0].top - 20 * fUnitsPerPixel) <= nTolerance);
+    QVERIFY(qAbs(after[0].left - before[0].left - 70 * fUnitsPerPixel) <= nTolerance);
+    QVERIFY(qAbs(after[0].top - before[0].top - 45 * fUnitsPerPixel) <= nTolerance);
     QVERIFY(qAbs((after[0].right - after[0].left) - (before[0].right - before[0].left)) <= nTolerance);
 
     before = after;

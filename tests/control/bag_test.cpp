@@ -166,6 +166,28 @@ TEST_F(ControlBag, FramesComeOnlyFromTwoValidArraysOfTheSameLength)
     spPersist->Load(nullptr, nullptr);
 }
 
+// A host's hand-made frame arrays whose elements claim VT_UI4 but are 16 bytes wide give no
+// frames. Formerly they passed the array test, and each element was copied whole into a
+// 4-byte pair on the stack.
+TEST_F(ControlBag, FrameArraysOfWideElementsGiveNoFrames)
+{
+    auto spPersist = Query<IPersistPropertyBag>();
+    const std::vector<DWORD> positions = {QorScanMakePair(10, 20), QorScanMakePair(30, 40)};
+    const std::vector<DWORD> sizes = {QorScanMakePair(1, 2), QorScanMakePair(3, 4)};
+    for (const ULONG cbElement : {16u, 8u}) {
+        controltest::CHandMadeArrayBag bag(m_pBag, positions, sizes, cbElement);
+        spPersist->Load(&bag, nullptr);
+        EXPECT_TRUE(m_pControl->m_vecFrames.empty()) << cbElement;
+        spPersist->Load(nullptr, nullptr);
+    }
+    // The same arrays of 4-byte elements are taken.
+    controltest::CHandMadeArrayBag bag(m_pBag, positions, sizes, sizeof(DWORD));
+    spPersist->Load(&bag, nullptr);
+    ASSERT_EQ(2u, m_pControl->m_vecFrames.size());
+    EXPECT_TRUE(SameRect(RECT{30, 40, 33, 44}, m_pControl->m_vecFrames[1]));
+    spPersist->Load(nullptr, nullptr);
+}
+
 // Style 0: a portrait crop of a landscape page becomes the page and the old page is kept; a
 // landscape crop does so only while partial previews are shown.
 TEST_F(ControlBag, CropAsPageSwitch)

@@ -190,4 +190,63 @@ protected:
     CHostPropertyBag* m_pBag = nullptr;
 };
 
+// A frame array as a host may build it by hand: a VT_UI4 vector whose descriptor was then
+// told that each element is cbElement bytes wide, with the data to match; every element
+// starts with its pair.
+inline SAFEARRAY* HandMadePairArray(const std::vector<DWORD>& pairs, ULONG cbElement)
+{
+    const ULONG cWords = cbElement / sizeof(DWORD);
+    SAFEARRAY* psa = ::SafeArrayCreateVector(VT_UI4, 0, static_cast<ULONG>(pairs.size()) * cWords);
+    if (psa == nullptr)
+        return nullptr;
+    for (size_t i = 0; i < pairs.size(); ++i)
+        static_cast<DWORD*>(psa->pvData)[i * cWords] = pairs[i];
+    psa->cbElements = cbElement;
+    psa->rgsabound[0].cElements = static_cast<ULONG>(pairs.size());
+    return psa;
+}
+
+// A host bag written in C style that builds its frame arrays afresh for every Read, as
+// HandMadePairArray does, and passes everything else on to a recording bag.
+class CHandMadeArrayBag : public IPropertyBag {
+public:
+    CHandMadeArrayBag(CHostPropertyBag* pBag, std::vector<DWORD> positions, std::vector<DWORD> sizes, ULONG cbElement)
+        : m_pBag(pBag), m_positions(std::move(positions)), m_sizes(std::move(sizes)), m_cbElement(cbElement)
+    {
+    }
+
+    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
+    {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualGUID(riid, IID_IUnknown) && !IsEqualGUID(riid, IID_IPropertyBag))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IPropertyBag*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++m_cRef; }
+    STDMETHOD_(ULONG, Release)() override { return --m_cRef; }  // lives on the test's stack
+
+    STDMETHOD(Read)(LPCOLESTR pszPropName, VARIANT* pVar, IErrorLog* pErrorLog) override
+    {
+        const bool bPositions = lstrcmpW(pszPropName, QORSCAN_KEY_SCAN_MULTIPOS_ARRAY) == 0;
+        if (!bPositions && lstrcmpW(pszPropName, QORSCAN_KEY_SCAN_MULTICROP_ARRAY) != 0)
+            return m_pBag->Read(pszPropName, pVar, pErrorLog);
+        ::VariantClear(pVar);
+        pVar->parray = HandMadePairArray(bPositions ? m_positions : m_sizes, m_cbElement);
+        pVar->vt = VT_ARRAY | VT_UI4;
+        return S_OK;
+    }
+    STDMETHOD(Write)(LPCOLESTR pszPropName, VARIANT* pVar) override { return m_pBag->Write(pszPropName, pVar); }
+
+private:
+    CHostPropertyBag* m_pBag;
+    std::vector<DWORD> m_positions;
+    std::vector<DWORD> m_sizes;
+    ULONG m_cbElement;
+    ULONG m_cRef = 0;
+};
+
 }  // namespace controltest

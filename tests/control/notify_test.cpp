@@ -2,95 +2,19 @@
 // Notify calls through IQORNotify, and a recording host bag that can call Notify back from
 // inside a write. A bitmap decoded from a file keeps it open and the platform refuses to move
 // or delete such a file, so a wrong order of disposal leaves files behind here.
-#include <HostJob.h>
-
 #include <filesystem>
 #include <utility>
 
-#include "control_test_support.h"
-#include "image_test_support.h"
+#include "engine_notify_test_support.h"
 
 namespace {
 
 using imagetest::Content;
 using imagetest::Names;
-using imagetest::ScanTempFolders;
 using imagetest::TestFolder;
-using Texts = std::vector<std::string>;
-
-std::string Quoted(const std::filesystem::path& path)
-{
-    return "\"" + path.string() + "\"";
-}
-
-class EngineNotify : public controltest::HostBagTest {
-protected:
-    // A letter page with the crop (1000, 1000) 4000 x 5000, bound through Load.
-    void SetUp() override
-    {
-        HostBagTest::SetUp();
-        std::filesystem::create_directories(engine);
-        ASSERT_EQ(S_OK, HostFillLetterFlatbedJob(m_pBag, nullptr));
-        m_pBag->SetValue(QORSCAN_KEY_SCAN_POS, QorScanPairVariant(1000, 1000));
-        m_pBag->SetValue(QORSCAN_KEY_SCAN_CROP, QorScanPairVariant(4000, 5000));
-        ASSERT_TRUE(SUCCEEDED(Query<IPersistPropertyBag>()->Load(m_pBag, nullptr)));
-        m_pBag->ClearCalls();
-    }
-
-    HRESULT Notify(LPCOLESTR pszKey, VARIANT var, const GUID& source = GUID_ScanSource)
-    {
-        const ATL::CComBSTR bstrKey(pszKey);
-        return Query<IQORNotify>()->Notify(source, bstrKey, &var);
-    }
-    HRESULT NotifyPath(const std::filesystem::path& path)
-    {
-        return Notify(QORSCAN_KEY_SCAN_TEMP_PRE, ATL::CComVariant(path.u16string().c_str()));
-    }
-    HRESULT NotifyIdle() { return Notify(QORSCAN_KEY_SCAN_BUSY, ATL::CComVariant(false)); }
-
-    // What the scan-start command does to the image store.
-    void StartScan(bool bPreview)
-    {
-        m_pBag->SetValue(QORSCAN_KEY_SCAN_PREVIEW, ATL::CComVariant(bPreview ? 1 : 0));
-        m_pControl->BeginScanCanvas(m_pControl->m_rcFit.right, m_pControl->m_rcFit.bottom);
-        m_pControl->ResetScanCanvas();
-    }
-    // The engine writes preview file n into its folder and announces it.
-    std::filesystem::path Engine(int n, int cx, int cy, int seed)
-    {
-        const auto path = engine / ("prev_" + std::to_string(n) + ".jpg");
-        EXPECT_TRUE(imagetest::WriteJpeg(path.string(), cx, cy, seed));
-        EXPECT_EQ(S_OK, NotifyPath(path));
-        return path;
-    }
-    std::filesystem::path Partial(int n) { return Engine(n, 60, 5 * n, n); }
-    // A whole scan: two partial previews, the final one, the engine idle again.
-    void Scan(bool bPreview, int seed)
-    {
-        StartScan(bPreview);
-        Partial(1);
-        Partial(2);
-        Engine(100, 60, 90, seed);
-        NotifyIdle();
-    }
-
-    int TakePostedGetCrops()
-    {
-        int nCount = 0;
-        MSG msg;
-        while (::PeekMessageW(&msg, m_hWndChild, g_uMsgGetCrop, g_uMsgGetCrop, PM_REMOVE))
-            nCount += msg.wParam == 0 && msg.lParam == 0 ? 1 : 100;
-        return nCount;
-    }
-    Texts CallsOf(HostBagCallKind kind) { return m_pBag->CallTexts(kind); }
-    std::vector<std::filesystem::path> TempFolders() { return ScanTempFolders(folder.Path()); }
-
-    TestFolder folder;
-    std::filesystem::path engine = folder / "engine";
-    std::filesystem::path previewFile = engine / "qor_org_preview.jpg";
-    const RECT rcLetter = {0, 0, 8500, 11000};
-    const RECT rcCrop = {1000, 1000, 5000, 6000};
-};
+using notifytest::EngineNotify;
+using notifytest::Quoted;
+using notifytest::Texts;
 
 TEST_F(EngineNotify, NotificationsNotMeantForTheControlAreIgnored)
 {
@@ -408,6 +332,22 @@ TEST_F(AutoCrop, FramesComeOnlyFromValidArraysForIndicesBothHave)
     EXPECT_EQ(Texts{"Read scan.autocrop.multi"}, m_pBag->CallTexts());
 }
 
+// Hand-made arrays whose elements claim VT_UI4 but are 16 bytes wide give no frames.
+// Formerly each element was copied whole into a 4-byte pair on the stack.
+TEST_F(AutoCrop, FrameArraysOfWideElementsGiveNoFrames)
+{
+    const std::vector<RECT> before = m_pControl->m_vecFrames;
+    const std::vector<DWORD> positions = {QorScanMakePair(100, 100), QorScanMakePair(700, 200)};
+    const std::vector<DWORD> sizes = {QorScanMakePair(500, 300), QorScanMakePair(200, 300)};
+    for (const ULONG cbElement : {ULONG{16}, ULONG{sizeof(DWORD)}}) {
+        controltest::CHandMadeArrayBag bag(m_pBag, positions, sizes, cbElement);
+        Query<IPersistPropertyBag>()->Load(&bag, nullptr);
+        Proc(0);
+        EXPECT_EQ(cbElement == sizeof(DWORD) ? twoFrames : before, m_pControl->m_vecFrames) << cbElement;
+        Query<IPersistPropertyBag>()->Load(m_pBag, nullptr);
+    }
+}
+
 // A host that passes the preview path back as a notification, as the forwarding host does
 // for the geometry keys.
 class EchoingHost : public EngineNotify {
@@ -456,6 +396,123 @@ TEST_F(EngineNotify, ThePreviewFileIsNeverTakenForAPartialPreview)
     Partial(1);
     Partial(2);
     EXPECT_TRUE(std::filesystem::exists(kept));
+}
+
+// A host path that names "prev_100.jpg" in a folder of its own makes that folder the
+// engine's; when the view goes, only the preview files of the engine's naming go with it,
+// never other files, subfolders or links. Formerly everything in the folder went, and a
+// "prev_100.jpg" that was not even there was enough.
+TEST_F(EngineNotify, TheViewDeletesOnlyTheEnginesPreviewFiles)
+{
+    const auto docs = folder / "docs", outside = folder / "outside";
+    std::filesystem::create_directories(docs / "sub");
+    std::filesystem::create_directories(outside);
+    for (const auto& file : {docs / "letter.txt", docs / "prev_abc.jpg", docs / "prev_5.jpg.bak", docs / "sub" / "prev_3.jpg",
+                             docs / "prev_7.jpg", outside / "prev_8.jpg", outside / "prev_9.jpg"})
+        ASSERT_TRUE(imagetest::WriteJpeg(file.string(), 8, 8, 1));
+    std::filesystem::create_symlink(outside / "prev_8.jpg", docs / "prev_8.jpg");
+    std::filesystem::create_directory_symlink(outside, folder / "linked");
+
+    // A missing final preview names no engine folder.
+    StartScan(true);
+    NotifyPath(outside / "prev_100.jpg");
+    EXPECT_EQ(0, m_pControl->m_szEngineFolder[0]);
+    // The first final preview that is there does.
+    ASSERT_TRUE(imagetest::WriteJpeg((docs / "prev_100.jpg").string(), 60, 90, 2));
+    NotifyPath(docs / "prev_100.jpg");
+    NotifyIdle();
+    EXPECT_EQ(docs.u16string() + u"/", std::u16string(m_pControl->m_szEngineFolder));
+
+    m_pBag->ReleaseAllSinks();
+    std::exchange(m_pControl, nullptr)->Release();
+    EXPECT_EQ((Texts{"letter.txt", "prev_5.jpg.bak", "prev_8.jpg", "prev_abc.jpg", "sub"}), Names(docs));
+    EXPECT_EQ(Texts{"prev_3.jpg"}, Names(docs / "sub"));
+    EXPECT_EQ((Texts{"prev_8.jpg", "prev_9.jpg"}), Names(outside));
+
+    // An engine folder reached through a link loses nothing.
+    ATL::CComObject<CQORScan>* pFresh = nullptr;
+    ASSERT_EQ(S_OK, ATL::CComObject<CQORScan>::CreateInstance(&pFresh));
+    pFresh->AddRef();
+    m_pControl = pFresh;
+    ASSERT_TRUE(SUCCEEDED(Query<IPersistPropertyBag>()->Load(m_pBag, nullptr)));
+    StartScan(true);
+    ASSERT_TRUE(imagetest::WriteJpeg((outside / "prev_100.jpg").string(), 60, 90, 3));
+    NotifyPath(folder / "linked" / "prev_100.jpg");
+    NotifyIdle();
+    m_pBag->ReleaseAllSinks();
+    std::exchange(m_pControl, nullptr)->Release();
+    EXPECT_EQ((Texts{"prev_100.jpg", "prev_8.jpg", "prev_9.jpg"}), Names(outside));
+
+    ASSERT_EQ(S_OK, ATL::CComObject<CQORScan>::CreateInstance(&pFresh));
+    pFresh->AddRef();
+    m_pControl = pFresh;
+}
+
+// A partial preview named again while it is shown stays on disk and on screen; only one that
+// a different file replaced is deleted. Formerly it was deleted before it was decoded again:
+// the file was lost and the view went blank.
+TEST_F(EngineNotify, ThePartialPreviewNamedAgainStays)
+{
+    StartScan(true);
+    const auto first = Partial(1);
+    for (const auto& again : {first, engine / "." / "prev_1.jpg"}) {
+        EXPECT_EQ(S_OK, NotifyPath(again));
+        EXPECT_TRUE(std::filesystem::exists(first)) << again;
+        ASSERT_TRUE(m_pControl->m_pLivePage);
+        EXPECT_EQ(60u, m_pControl->m_pLivePage->GetWidth());
+    }
+    Partial(2);
+    EXPECT_EQ(Texts{"prev_2.jpg"}, Names(engine));
+}
+
+// A final scan whose preview backup cannot be made (the scan temp folder went away) leaves
+// the kept preview where it is and shows its own preview from the engine's file. Formerly
+// the final scan's preview was moved over the kept one without a backup: the earlier preview
+// was lost for good.
+TEST_F(EngineNotify, AFailedBackupKeepsThePreview)
+{
+    Scan(true, 1);
+    const std::string preview = Content(previewFile);
+    m_pBag->ClearCalls();
+    StartScan(false);
+    Partial(1);
+    ASSERT_EQ(1u, TempFolders().size());
+    std::filesystem::remove_all(TempFolders()[0]);
+    const auto last = Engine(100, 60, 90, 2);
+    EXPECT_EQ(preview, Content(previewFile));
+    EXPECT_TRUE(std::filesystem::exists(last));
+    ASSERT_TRUE(m_pControl->m_pPreviewSource);
+    Gdiplus::Bitmap decoded(last.u16string().c_str());
+    const auto shown = imagetest::Pixels(*m_pControl->m_pPreviewSource);
+    const auto scanned = imagetest::Pixels(decoded);
+    EXPECT_TRUE(std::equal(scanned.begin(), scanned.begin() + 60, shown.begin())) << "the final scan's own preview";
+
+    NotifyIdle();
+    EXPECT_EQ(preview, Content(previewFile));
+    EXPECT_EQ(Texts{"Write scan.temp.pre = VT_BSTR " + Quoted(previewFile)}, CallsOf(HostBagCallKind::Write));
+    EXPECT_FALSE(m_pControl->m_bSampleShown);
+}
+
+// A final preview that is not there changes nothing, and the host is never told of a preview
+// file that does not exist. Formerly the control reported the path all the same.
+TEST_F(EngineNotify, AMissingFinalPreviewIsNotReported)
+{
+    StartScan(true);
+    Partial(1);
+    m_pBag->ClearCalls();
+    NotifyPath(engine / "prev_100.jpg");
+    EXPECT_EQ(0, m_pControl->m_szPreviewFile[0]);
+    NotifyIdle();
+    EXPECT_EQ(Texts{}, CallsOf(HostBagCallKind::Write));
+    EXPECT_FALSE(std::filesystem::exists(previewFile));
+
+    // Once the kept preview file is gone, the end of a scan reports no path.
+    Scan(true, 3);
+    ASSERT_TRUE(std::filesystem::remove(previewFile));
+    m_pBag->ClearCalls();
+    StartScan(true);
+    NotifyIdle();
+    EXPECT_EQ(Texts{"Write scan.temp.pre = VT_BSTR \"\""}, CallsOf(HostBagCallKind::Write));
 }
 
 // A host may let go of the control from inside a write, here when it learns the preview path

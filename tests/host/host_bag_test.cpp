@@ -489,6 +489,28 @@ TEST(HostJob, FrameArraysHaveLowerBoundZeroAndMalformedArraysAreRejected)
     EXPECT_EQ(E_POINTER, HostMakeFrameArray({}, nullptr));
 }
 
+// Hand-made arrays that claim VT_UI4 with 16-byte elements, or that have bounds and no data,
+// are bad arrays to the host's readers as well, its call log included. Formerly the log copied
+// each 16-byte element into a 4-byte pair on the stack, and the reader read the missing data.
+TEST(HostJob, HandMadeArraysOfTheWrongShapeAreRejectedByEveryReader)
+{
+    ATL::CComVariant varWide;
+    varWide.vt = VT_ARRAY | VT_UI4;
+    varWide.parray = ::SafeArrayCreateVector(VT_UI4, 0, 8);
+    varWide.parray->cbElements = 16;
+    varWide.parray->rgsabound[0].cElements = 2;
+    ATL::CComVariant varNoData;
+    ASSERT_EQ(S_OK, ::SafeArrayAllocDescriptorEx(VT_UI4, 1, &varNoData.parray));
+    varNoData.vt = VT_ARRAY | VT_UI4;
+    varNoData.parray->rgsabound[0] = {3, 0};
+    for (const VARIANT* pVar : {&varWide, &varNoData}) {
+        std::vector<DWORD> vecPairs{7};
+        EXPECT_EQ(E_INVALIDARG, HostReadFrameArray(*pVar, vecPairs));
+        EXPECT_TRUE(vecPairs.empty());
+        EXPECT_EQ("VT_ARRAY|VT_UI4 <bad array>", FormatHostBagValue(*pVar));
+    }
+}
+
 }  // namespace
 
 // The message object checks what it is given before the host's handler sees anything.

@@ -33,8 +33,8 @@ protected:
     void Final(bool bPreviewScan, int seed)
     {
         const std::u16string path = Engine(100, seed);
-        ASSERT_TRUE(w->view.KeepFinalPreview(path.c_str(), bPreviewScan));
-        ASSERT_TRUE(w->view.SetPreviewImage(w->view.m_szPreviewFile));
+        ASSERT_TRUE(w->view.KeepFinalPreview(path.c_str(), bPreviewScan, shown));
+        ASSERT_TRUE(w->view.SetPreviewImage(shown));
     }
 
     std::filesystem::path TempFolder()
@@ -48,6 +48,7 @@ protected:
     std::filesystem::path engine = folder / "engine";
     std::filesystem::path previewFile = engine / "qor_org_preview.jpg";
     std::unique_ptr<ViewWindow> w = std::make_unique<ViewWindow>(300, 200);
+    ATL::CStringW shown;  // the file the last final preview showed
 };
 
 TEST_F(ScanFiles, PreviewScan)
@@ -165,7 +166,7 @@ TEST_F(ScanFiles, NextScanStartDeletesAForgottenTempFolder)
 TEST_F(ScanFiles, UnnameableFinalPathIsRefused)
 {
     const std::u16string tooLong = TestFolder::Wide(engine) + u"/" + std::u16string(250, u'c') + u"/prev_100.jpg";
-    EXPECT_FALSE(w->view.KeepFinalPreview(tooLong.c_str(), true));
+    EXPECT_FALSE(w->view.KeepFinalPreview(tooLong.c_str(), true, shown));
     EXPECT_EQ(0, w->view.m_szPreviewFile[0]);
     EXPECT_EQ(0, w->view.m_szEngineFolder[0]);
 }
@@ -176,7 +177,7 @@ TEST_F(ScanFiles, EveryFinalNameInThePathIsReplaced)
     std::filesystem::create_directory(odd);
     const auto path = odd / "prev_100.jpg";
     ASSERT_TRUE(imagetest::WriteJpeg(path.string(), 8, 8, 0));
-    ASSERT_TRUE(w->view.KeepFinalPreview(TestFolder::Wide(path).c_str(), true));
+    ASSERT_TRUE(w->view.KeepFinalPreview(TestFolder::Wide(path).c_str(), true, shown));
     EXPECT_EQ(TestFolder::Wide(folder / "qor_org_preview.jpg" / "qor_org_preview.jpg"),
               std::u16string(w->view.m_szPreviewFile));
 }

@@ -73,7 +73,8 @@ TEST_F(EmbedTest, CreateSiteBindReadAndLetGo)
     spControlBag.Release();
     spPersist.Release();
     spControl.Release();
-    auto pfnCanUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(s_hModule, "DllCanUnloadNow"));
+    auto pfnCanUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(s_hModule, "DllCanUnloadNow")));
     ASSERT_NE(nullptr, pfnCanUnload);
     EXPECT_EQ(S_OK, pfnCanUnload());
 }

@@ -49,7 +49,8 @@ TEST_F(AtlComPtr, HoldsOneReferenceThroughCopyMoveAssignmentAndRelease)
         spMoved = nullptr;
         EXPECT_EQ(2u, Count());
         spMoved = m_pFoo;
-        spMoved = spMoved;  // self-assignment keeps the reference
+        const CComPtr<IAtlTestFoo>& spSame = spMoved;  // a second name: clang rejects x = x
+        spMoved = spSame;  // self-assignment keeps the reference
         EXPECT_EQ(3u, Count());
         spMoved.Release();
         EXPECT_EQ(nullptr, spMoved.p);

@@ -253,6 +253,20 @@ TEST_F(RegistrarTest, ScriptFromAModuleFileOrAMissingResource)
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND), CResourceIdClass::UpdateRegistry(TRUE));
 }
 
+// A UTF-8 script (here with its byte order mark) carries text beyond ASCII, surrogate pairs
+// included; a byte that is not UTF-8 refuses the whole script instead of writing a garbled name.
+TEST_F(RegistrarTest, ResourceScriptsInUtf8)
+{
+    ATL::CRegObject registrar;
+    ASSERT_EQ(S_OK, registrar.ResourceRegister(ModulePath().c_str(), 104, u"REGISTRY"));
+    EXPECT_EQ(u"Caf\u00e9 \u20ac \U0001F4C4", Text(HKEY_LOCAL_MACHINE, u"Software\\RegistrarTestUtf8"));
+    ASSERT_EQ(S_OK, registrar.ResourceUnregister(ModulePath().c_str(), 104, u"REGISTRY"));
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, u"Software\\RegistrarTestUtf8"));
+
+    EXPECT_EQ(DISP_E_EXCEPTION, registrar.ResourceRegister(ModulePath().c_str(), 105, u"REGISTRY"));
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, u"Software\\RegistrarTestBadUtf8"));
+}
+
 class CRegistrarTestModule : public CAtlDllModuleT<CRegistrarTestModule> {};
 
 TEST_F(RegistrarTest, DllModuleRegistersItsClassesAndTypeLibrary)

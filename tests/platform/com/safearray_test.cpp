@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <oleauto.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "com_test_objects.h"
@@ -133,6 +135,116 @@ TEST(SafeArray, RefusesBadTypesDimensionsSizesAndDestroyingLockedArrays)
     EXPECT_EQ(E_INVALIDARG, SafeArrayAccessData(psa, nullptr));
     EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
     EXPECT_EQ(S_OK, SafeArrayDestroy(nullptr));
+}
+
+// A host may build an array in steps, as on Windows: the descriptor, then its bounds, then
+// the data.
+TEST(SafeArray, BuiltInSteps)
+{
+    SAFEARRAY* psa = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayAllocDescriptorEx(VT_UI4, 1, &psa));
+    EXPECT_EQ(4u, psa->cbElements);
+    EXPECT_EQ(nullptr, psa->pvData);
+    VARTYPE vt = VT_EMPTY;
+    EXPECT_EQ(S_OK, SafeArrayGetVartype(psa, &vt));
+    EXPECT_EQ(VT_UI4, vt);
+    psa->rgsabound[0] = {3, 1};
+    ASSERT_EQ(S_OK, SafeArrayAllocData(psa));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayAllocData(psa)) << "the array has data already";
+    LONG index = 3;
+    ULONG value = 0xC0FFEE;
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, &index, &value));
+    EXPECT_EQ(0xC0FFEEu, static_cast<const ULONG*>(psa->pvData)[2]);
+
+    // Data and descriptor go separately; a locked array keeps both.
+    ASSERT_EQ(S_OK, SafeArrayLock(psa));
+    EXPECT_EQ(DISP_E_ARRAYISLOCKED, SafeArrayDestroyData(psa));
+    EXPECT_EQ(DISP_E_ARRAYISLOCKED, SafeArrayDestroyDescriptor(psa));
+    ASSERT_EQ(S_OK, SafeArrayUnlock(psa));
+    EXPECT_EQ(S_OK, SafeArrayDestroyData(psa));
+    EXPECT_EQ(nullptr, psa->pvData);
+    EXPECT_EQ(S_OK, SafeArrayDestroyDescriptor(psa));
+
+    // A plain descriptor has no type and no element size until the caller gives one.
+    ASSERT_EQ(S_OK, SafeArrayAllocDescriptor(2, &psa));
+    EXPECT_EQ(2u, psa->cDims);
+    EXPECT_EQ(0u, psa->cbElements);
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetVartype(psa, &vt));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayAllocData(psa)) << "elements of no size";
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+
+    EXPECT_EQ(E_INVALIDARG, SafeArrayAllocDescriptor(0, &psa));
+    EXPECT_EQ(nullptr, psa);
+    EXPECT_EQ(E_INVALIDARG, SafeArrayAllocDescriptor(0x10000, &psa));
+    EXPECT_EQ(E_POINTER, SafeArrayAllocDescriptor(1, nullptr));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayAllocDescriptorEx(VT_EMPTY, 1, &psa));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayAllocData(nullptr));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayDestroyData(nullptr));
+    EXPECT_EQ(S_OK, SafeArrayDestroyDescriptor(nullptr));
+}
+
+// Windows copies as many bytes as the array says an element has. An array built by hand can
+// say VT_UI4 and have 16-byte elements, and a caller that checked the type passes a ULONG:
+// such arrays, and others whose element size is not their type's, are refused here.
+TEST(SafeArray, ElementsOfAnotherSizeThanTheirTypeAreRefused)
+{
+    SAFEARRAY* psa = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayAllocDescriptorEx(VT_UI4, 1, &psa));
+    psa->cbElements = 16;
+    psa->rgsabound[0] = {2, 0};
+    ASSERT_EQ(S_OK, SafeArrayAllocData(psa));
+    struct {
+        ULONG value;
+        unsigned char after[12];
+    } out = {7, {0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB, 0xAB}};
+    LONG index = 1;
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetElement(psa, &index, &out.value));
+    EXPECT_EQ(7u, out.value);
+    EXPECT_TRUE(std::all_of(std::begin(out.after), std::end(out.after), [](unsigned char b) { return b == 0xAB; }));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayPutElement(psa, &index, &out.value));
+    void* element = nullptr;
+    EXPECT_EQ(E_INVALIDARG, SafeArrayPtrOfIndex(psa, &index, &element));
+    SAFEARRAY* copy = psa;
+    EXPECT_EQ(E_INVALIDARG, SafeArrayCopy(psa, &copy));
+    EXPECT_EQ(nullptr, copy);
+    VARIANT var;
+    var.vt = VT_ARRAY | VT_UI4;
+    var.parray = psa;
+    VARIANT varCopy;
+    VariantInit(&varCopy);
+    EXPECT_EQ(E_INVALIDARG, VariantCopy(&varCopy, &var));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+
+    // Strings in 2-byte slots: no element is read, and destroying writes no pointer into them.
+    ASSERT_EQ(S_OK, SafeArrayAllocDescriptorEx(VT_BSTR, 1, &psa));
+    psa->cbElements = 2;
+    psa->rgsabound[0] = {3, 0};
+    ASSERT_EQ(S_OK, SafeArrayAllocData(psa));
+    BSTR text = nullptr;
+    index = 2;
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetElement(psa, &index, &text));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+
+    // Bounds without data.
+    ASSERT_EQ(S_OK, SafeArrayAllocDescriptorEx(VT_I4, 1, &psa));
+    psa->rgsabound[0] = {4, 0};
+    LONG lValue = 0;
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetElement(psa, &index, &lValue));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayPutElement(psa, &index, &lValue));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+
+    // Without a type nothing says what size an element should have: the caller has to ask
+    // SafeArrayGetElemsize, as on Windows.
+    ASSERT_EQ(S_OK, SafeArrayAllocDescriptor(1, &psa));
+    psa->cbElements = 16;
+    psa->rgsabound[0] = {1, 0};
+    ASSERT_EQ(S_OK, SafeArrayAllocData(psa));
+    static_cast<unsigned char*>(psa->pvData)[15] = 0x5A;
+    unsigned char whole[16] = {};
+    index = 0;
+    EXPECT_EQ(S_OK, SafeArrayGetElement(psa, &index, whole));
+    EXPECT_EQ(0x5A, whole[15]);
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
 }
 
 TEST(SafeArray, StringElementsAreCopiedInAndOut)

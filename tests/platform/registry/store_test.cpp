@@ -2,8 +2,12 @@
 // folders that cannot be written.
 #include "registry_fixture.h"
 
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 
 #include <fstream>
 #include <iterator>
@@ -116,6 +120,55 @@ TEST_F(StoreTest, TwoProcessesWritingAtOnceLoseNothing)
         }
     }
     RegCloseKey(shared);
+}
+
+// A hive that another process holds locked makes a write wait for the lock rather than fail,
+// and a process that dies while it holds the lock leaves the hive whole: no write is lost.
+TEST_F(StoreTest, AWriteWaitsForAnotherProcesssLock)
+{
+    HKEY key = Create(HKEY_CURRENT_USER, u"Software\\QorTest");
+    ASSERT_EQ(ERROR_SUCCESS, SetText(key, u"Before", u"kept"));
+    RegCloseKey(key);
+    const std::string path = m_folder + "/HKCU.db";
+    for (const bool bHolderDies : {false, true}) {
+        qor::ResetRegistry();  // no connection of the parent lives on in the child
+        int ready[2];
+        ASSERT_EQ(0, pipe(ready));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            sqlite3* db = nullptr;
+            const bool bLocked = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                                 sqlite3_exec(db, "BEGIN EXCLUSIVE; DELETE FROM key_values;", nullptr, nullptr,
+                                              nullptr) == SQLITE_OK;
+            const char signal = bLocked ? 'L' : 'E';
+            if (write(ready[1], &signal, 1) != 1 || !bLocked)
+                _exit(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (bHolderDies)
+                kill(getpid(), SIGKILL);  // the deletes were never committed
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+            _exit(0);
+        }
+        close(ready[1]);
+        char signal = 0;
+        ASSERT_EQ(1, read(ready[0], &signal, 1));
+        close(ready[0]);
+        ASSERT_EQ('L', signal);
+
+        const std::u16string name = bHolderDies ? u"AfterADeath" : u"AfterAWait";
+        key = Create(HKEY_CURRENT_USER, u"Software\\QorTest");
+        EXPECT_EQ(ERROR_SUCCESS, SetText(key, name.c_str(), u"written")) << bHolderDies;
+        RegCloseKey(key);
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_EQ(bHolderDies, WIFSIGNALED(status));
+
+        qor::ResetRegistry();
+        EXPECT_EQ(u"kept", Text(HKEY_CURRENT_USER, u"Software\\QorTest", u"Before"));
+        EXPECT_EQ(u"written", Text(HKEY_CURRENT_USER, u"Software\\QorTest", name.c_str()));
+    }
 }
 
 TEST_F(StoreTest, ThreadsOfOneProcessShareTheHives)

@@ -9,6 +9,7 @@
 #include <winbase.h>
 
 #include "shell_test_util.h"
+#include "small_disk.h"
 
 namespace {
 
@@ -206,6 +207,39 @@ TEST(MoveFile, AcrossFileSystemsCopiesAndDeletes)
     EXPECT_TRUE(MoveFileExW(target.c_str(), folder.W("back").c_str(), MOVEFILE_COPY_ALLOWED));
     EXPECT_EQ("alpha", ReadText(folder.Path("back")));
     EXPECT_FALSE(Exists(other));
+}
+
+// A copy that runs out of room, also the copy of a move to another file system, leaves the
+// old target as it was and no partial file beside it. Formerly the old target was cut
+// short and then deleted: a full disk lost the file being replaced.
+TEST(CopyFile, AFullDiskKeepsTheOldTarget)
+{
+    qortest::SmallDisk disk(64 * 1024);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no small disk can be mounted here";
+    ScratchFolder folder;
+    WriteText(folder.Path("big"), std::string(200000, 'n'));
+    const std::string target = (disk / "kept").string();
+    WriteText(target, "the kept file");
+    const std::u16string wideTarget = qor::ToUtf16(target);
+
+    EXPECT_FAILS_WITH(ERROR_DISK_FULL, CopyFileW(folder.W("big").c_str(), wideTarget.c_str(), FALSE));
+    EXPECT_EQ("the kept file", ReadText(target));
+    EXPECT_FAILS_WITH(ERROR_DISK_FULL,
+                      MoveFileExW(folder.W("big").c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ("the kept file", ReadText(target));
+    EXPECT_TRUE(Exists(folder.Path("big")));
+    EXPECT_FAILS_WITH(ERROR_DISK_FULL,
+                      CopyFileW(folder.W("big").c_str(), qor::ToUtf16((disk / "new").string()).c_str(), TRUE));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(disk.Path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(std::vector<std::string>{"kept"}, names);
+
+    // With room again the same move replaces the target.
+    WriteText(folder.Path("small"), "small");
+    EXPECT_TRUE(MoveFileExW(folder.W("small").c_str(), wideTarget.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ("small", ReadText(target));
 }
 
 TEST(DeleteFile, DeletesFilesAndLinksOnly)

@@ -1,6 +1,7 @@
 // Standard scroll bars: values checked as Windows does, visibility that follows range and
 // page, and the client area that a visible bar gives up.
 #include "user_test_util.h"
+#include <qordisplay.h>
 
 namespace {
 
@@ -173,6 +174,32 @@ TEST_F(ScrollBars, PressesOnTheBarSendScrollRequests)
     EXPECT_EQ(expected, requests);
     EXPECT_EQ(nullptr, GetCapture());
     EXPECT_EQ(0, GetScrollPos(w, SB_VERT));  // the window moves the bar itself
+}
+
+}  // namespace
+
+namespace {
+
+// The arrows are drawn in the arrow boxes: dark while there is something to scroll, grey when not.
+TEST_F(ScrollBars, ArrowsShowWhetherThereIsSomethingToScroll)
+{
+    HWND w = CreateQuiet("w", WS_POPUP | WS_VISIBLE | WS_VSCROLL, 0, 0, 100, 100);
+    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL, 0, 199, 50, 0, 0};
+    SetScrollInfo(w, SB_VERT, &si, TRUE);
+    Pump();
+    QORSURFACE surface{};
+    ASSERT_TRUE(QorGetWindowSurface(w, &surface));
+    const int box = GetSystemMetrics(SM_CXVSCROLL);
+    auto at = [&](int x, int y) { return surface.bits[y * surface.stride / 4 + x] & 0xFFFFFF; };
+    const int cx = 100 - box + box / 2;
+    EXPECT_EQ(0x404040u, at(cx, box / 2));        // the up arrow's middle
+    EXPECT_EQ(0x404040u, at(cx, 100 - box + box / 2));  // the down arrow's
+    EXPECT_NE(0x404040u, at(100 - box + 1, 1));   // the box's corner is not arrow
+    si = SCROLLINFO{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL, 0, 10, 50, 0, 0};
+    SetScrollInfo(w, SB_VERT, &si, TRUE);
+    Pump();
+    ASSERT_TRUE(QorGetWindowSurface(w, &surface));
+    EXPECT_EQ(0xA0A0A0u, at(cx, box / 2));
 }
 
 }  // namespace
