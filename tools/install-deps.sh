@@ -9,6 +9,7 @@ packages=(
   libsane-dev libsane1 libleptonica-dev
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins libqt6test6 libgl-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick python3
+  clang libclang-rt-14-dev llvm-14 libtsan2  # the clang build, libFuzzer and its symbolizer, ThreadSanitizer
 )
 
 missing=()

@@ -11,14 +11,6 @@
 
 namespace {
 
-std::u16string Widen(const std::string& text)
-{
-    std::u16string wide(text.size() + 1, u'\0');
-    const int cch = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    wide.resize(cch > 0 ? static_cast<size_t>(cch - 1) : 0);
-    return wide;
-}
-
 QString FromWide(LPCOLESTR psz)
 {
     return psz != nullptr ? QString::fromUtf16(psz) : QString();
@@ -28,16 +20,6 @@ QString HresultText(const char* pszWhat, HRESULT hr)
 {
     return QStringLiteral("%1 failed (error 0x%2)").arg(QString::fromUtf8(pszWhat)).arg(static_cast<quint32>(hr), 8, 16,
                                                                                           QLatin1Char('0'));
-}
-
-// The number N of a "prev_N.jpg" path, 0 for anything else.
-int PreviewNumber(BSTR bstrPath)
-{
-    if (bstrPath == nullptr)
-        return 0;
-    const std::u16string path(bstrPath);
-    const size_t nAt = path.rfind(u"prev_");
-    return nAt == std::u16string::npos ? 0 : _wtoi(path.c_str() + nAt + 5);
 }
 
 bool IsKey(BSTR bstrName, LPCOLESTR pszKey)
@@ -130,7 +112,7 @@ CScanSession::~CScanSession()
 // creates the control through the registry like any host.
 HRESULT CScanSession::Register(const std::string& strModulePath, QString* pstrError)
 {
-    m_hModule = LoadLibraryW(Widen(strModulePath).c_str());
+    m_hModule = LoadLibraryW(HostWiden(strModulePath).c_str());
     if (m_hModule == nullptr) {
         *pstrError = QStringLiteral("The scan control's module could not be loaded from %1.")
                          .arg(QString::fromStdString(strModulePath));
@@ -173,7 +155,7 @@ bool CScanSession::Start(HWND hWndView, const Options& options, CHostMessage::Ha
 
     hr = CHostPropertyBag::CreateInstance(&m_spBag);
     if (SUCCEEDED(hr))
-        hr = HostFillLetterFlatbedJob(m_spBag, Widen(options.strTempFolder).c_str());
+        hr = HostFillLetterFlatbedJob(m_spBag, HostWiden(options.strTempFolder).c_str());
     if (FAILED(hr)) {
         *pstrError = HresultText("Filling the scan job", hr);
         return false;
@@ -365,7 +347,7 @@ void CScanSession::Orientation(bool* pbMirrorV, bool* pbMirrorH, int* pnDegrees)
 void CScanSession::OnNotify(BSTR bstrName, VARIANT* pVar)
 {
     if (IsKey(bstrName, QORSCAN_KEY_SCAN_TEMP_PRE) && pVar != nullptr && pVar->vt == VT_BSTR) {
-        if (const int nNumber = PreviewNumber(pVar->bstrVal); nNumber > 0)
+        if (const int nNumber = HostPreviewNumber(pVar->bstrVal); nNumber > 0)
             emit previewProgress(nNumber);
     } else if (IsKey(bstrName, QORSCAN_KEY_SCAN_ERROR)) {
         ATL::CComVariant text;

@@ -13,23 +13,13 @@
 
 namespace {
 
-// The module beside the program when installed (bin/ and lib/), else the one of the build.
-std::string ModulePath()
+// A file of the installed tree (bin/ beside lib/ and share/), else the one of the build.
+std::string InstalledOr(const char* pszRelative, const char* pszBuilt)
 {
-    const QString strInstalled =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../lib/libQORScan.so"));
+    const QString strInstalled = QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(pszRelative));
     if (QFileInfo::exists(strInstalled))
         return QFileInfo(strInstalled).canonicalFilePath().toStdString();
-    return QORSCAN_MODULE_PATH;
-}
-
-std::string ProjectSaneFolder()
-{
-    const QString strInstalled =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/qorscan/sane"));
-    if (QFileInfo::exists(strInstalled))
-        return QFileInfo(strInstalled).canonicalFilePath().toStdString();
-    return QORSCAN_SANE_DIR;
+    return pszBuilt;
 }
 
 // Message boxes of the window system (none is expected: the control's messages come through
@@ -65,8 +55,8 @@ int main(int argc, char** argv)
     }
     QorSetMessageBoxHandler(&ShowMessageBox, nullptr);
     ScanWindowOptions options;
-    options.strModulePath = ModulePath();
-    options.strSaneConfig = PrepareSaneConfig(ProjectSaneFolder());
+    options.strModulePath = InstalledOr("../lib/libQORScan.so", QORSCAN_MODULE_PATH);
+    options.strSaneConfig = PrepareSaneConfig(InstalledOr("../share/qorscan/sane", QORSCAN_SANE_DIR));
     options.bListDevices = !parser.isSet(noList);
     CScanWindow window(options);
     window.show();

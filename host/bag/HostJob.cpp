@@ -94,3 +94,20 @@ HRESULT HostFillLetterFlatbedJob(IPropertyBag* pBag, LPCOLESTR pszTempFolder)
         return S_OK;
     return WriteValue(pBag, QORSCAN_KEY_SCAN_TEMP, ATL::CComVariant(pszTempFolder));
 }
+
+std::basic_string<WCHAR> HostWiden(const std::string& text)
+{
+    std::basic_string<WCHAR> wide(text.size() + 1, 0);
+    const int cch = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    wide.resize(cch > 0 ? static_cast<size_t>(cch - 1) : 0);
+    return wide;
+}
+
+int HostPreviewNumber(LPCWSTR pszPath)
+{
+    if (pszPath == nullptr)
+        return 0;
+    const std::basic_string<WCHAR> path(pszPath);
+    const size_t nAt = path.rfind(OLESTR("prev_"));
+    return nAt == std::basic_string<WCHAR>::npos ? 0 : ::_wtoi(path.c_str() + nAt + 5);
+}

@@ -4,6 +4,7 @@
 #include <QORScan.h>
 #include <oaidl.h>
 
+#include <string>
 #include <vector>
 
 // A "scan.multipos.array" or "scan.multicrop.array" value: VT_ARRAY | VT_UI4 over a
@@ -29,6 +30,12 @@ HRESULT HostReadFrameArray(const VARIANT& var, std::vector<DWORD>& vecPairs);
 // every file in that folder when it unbinds, so there is no default for it.
 // The first failing Write ends the job and its result is returned.
 HRESULT HostFillLetterFlatbedJob(IPropertyBag* pBag, LPCOLESTR pszTempFolder);
+
+// UTF-8 text (paths, device names) as the API's UTF-16 text.
+std::basic_string<WCHAR> HostWiden(const std::string& text);
+
+// The number N of a "prev_N.jpg" path, 0 for anything else or null.
+int HostPreviewNumber(LPCWSTR pszPath);
 
 // Letter size in page units (thousandths of an inch).
 inline constexpr DWORD HOST_LETTER_WIDTH = 8500;

@@ -19,24 +19,6 @@ constexpr int kViewHeight = 700;
 constexpr DWORD kScanTimeoutMs = 60000;
 constexpr DWORD kGrey = 0x696969;  // the control's surroundings (the alpha byte is not drawn)
 
-std::u16string Widen(const std::string& text)
-{
-    std::u16string wide(text.size() + 1, u'\0');
-    const int cch = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    wide.resize(cch > 0 ? static_cast<size_t>(cch - 1) : 0);
-    return wide;
-}
-
-// The number N of a "prev_N.jpg" path, 0 for anything else.
-int PreviewNumber(BSTR bstrPath)
-{
-    if (bstrPath == nullptr)
-        return 0;
-    const std::u16string path(bstrPath);
-    const size_t nAt = path.rfind(u"prev_");
-    return nAt == std::u16string::npos ? 0 : _wtoi(path.c_str() + nAt + 5);
-}
-
 }  // namespace
 
 // Follows the engine's preview files, as any sink of the host's bag can.
@@ -50,7 +32,7 @@ public:
     {
         if (IsEqualGUID(guidSource, GUID_ScanSource) && bstrName != nullptr && pVar != nullptr &&
             pVar->vt == VT_BSTR && lstrcmpW(bstrName, QORSCAN_KEY_SCAN_TEMP_PRE) == 0)
-            m_nLastPreview = PreviewNumber(pVar->bstrVal);
+            m_nLastPreview = HostPreviewNumber(pVar->bstrVal);
         return S_OK;
     }
     STDMETHOD(NotifyWindow)(HWND /*hWnd*/, LONG /*nCode*/, LONG /*nParam*/) override { return S_OK; }
@@ -91,7 +73,7 @@ bool CDemoSession::SetUp()
     // A registry of the session's own keeps the demo away from the user's registration.
     setenv("QOR_REGISTRY_DIR", (m_options.outputFolder / "registry").c_str(), 1);
 
-    m_hModule = LoadLibraryW(Widen(m_options.strModulePath).c_str());
+    m_hModule = LoadLibraryW(HostWiden(m_options.strModulePath).c_str());
     if (m_hModule == nullptr)
         return Fail("loading the control's module", HRESULT_FROM_WIN32(GetLastError()));
     auto pfnRegister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(m_hModule, "DllRegisterServer"));
@@ -134,7 +116,7 @@ bool CDemoSession::SetUp()
 
     hr = CHostPropertyBag::CreateInstance(&m_spBag);
     if (SUCCEEDED(hr))
-        hr = HostFillLetterFlatbedJob(m_spBag, Widen((m_options.outputFolder / "job").string()).c_str());
+        hr = HostFillLetterFlatbedJob(m_spBag, HostWiden((m_options.outputFolder / "job").string()).c_str());
     if (FAILED(hr))
         return Fail("filling the job", hr);
     m_spBag->SetForwarding(true);

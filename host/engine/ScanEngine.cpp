@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -286,27 +287,55 @@ struct CScanEngine::Impl {
         spBag->Write(QORSCAN_KEY_SCAN_BUSY, &varBusy);
         std::lock_guard<std::mutex> hold(lock);
         const unsigned nGeneration = nCancelGeneration.load();
-        jobs.push_back([this, nGeneration, fnJob = std::move(fnJob)] {
+        jobs.push_back([this, nGeneration, nAttachmentOfJob = nAttachment, fnJob = std::move(fnJob)] {
+            nJobAttachment = nAttachmentOfJob;
             try {
                 fnJob(nGeneration);
             } catch (const std::bad_alloc&) {
                 PostError("not enough memory for the scan");
             }
             // One batch, so that whoever sees the period end also finds its notification queued.
-            Post({{EventKind::Write, QORSCAN_KEY_SCAN_BUSY, EventValue::Number(VT_BOOL, 0)},
-                  {EventKind::BusyEnd, u"", EventValue()},
-                  {EventKind::Notify, QORSCAN_KEY_SCAN_BUSY, EventValue::Number(VT_BOOL, 0)}});
+            Post(BusyEndEvents());
         });
         wake.notify_all();
     }
 
+    static std::vector<EngineEvent> BusyEndEvents()
+    {
+        return {{EventKind::Write, QORSCAN_KEY_SCAN_BUSY, EventValue::Number(VT_BOOL, 0)},
+                {EventKind::BusyEnd, u"", EventValue()},
+                {EventKind::Notify, QORSCAN_KEY_SCAN_BUSY, EventValue::Number(VT_BOOL, 0)}};
+    }
+
+    // Window thread: no event of a job submitted so far reaches the sinks any more; the
+    // hidden window is returned for destruction.
+    HWND StopListening()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        const HWND hWnd = hwndEvents;
+        hwndEvents = nullptr;
+        ++nAttachment;
+        events.clear();
+        return hWnd;
+    }
+
+    // Window thread: the end of a busy period whose job did not end in time, as the job would
+    // have delivered it.
+    void EndBusyPeriodOfStuckJob()
+    {
+        for (const EngineEvent& event : BusyEndEvents())
+            Handle(event);
+    }
+
+    // Drops the events of a job that outlived its attachment: a stuck job that comes back after
+    // Detach speaks to nobody, also not to a later Attach.
     void Post(std::vector<EngineEvent> vecEvents)
     {
         HWND hWnd;
         {
             std::lock_guard<std::mutex> hold(lock);
             hWnd = hwndEvents;
-            if (!hWnd)
+            if (!hWnd || nJobAttachment != nAttachment)
                 return;  // detached: nobody listens
             for (EngineEvent& event : vecEvents) events.push_back(std::move(event));
         }
@@ -337,6 +366,9 @@ struct CScanEngine::Impl {
             fnJob();
         }
         pDevice.reset();  // SANE is left on the thread that used it
+        std::lock_guard<std::mutex> hold(lock);
+        bWorkerEnded = true;
+        workerEnded.notify_all();
     }
 
     bool Cancelled(unsigned nGeneration) const { return nGeneration != nCancelGeneration.load(); }
@@ -518,13 +550,18 @@ struct CScanEngine::Impl {
         std::vector<uint8_t> vecLine(static_cast<size_t>(params.bytes_per_line));
         size_t nLineFill = 0;
         int nLastPartial = 0;
+        // A device is cancelled only once it has answered a read: SANE's test backend sets its
+        // reader thread up after the start, and a cancel (which kills that thread at once) that
+        // comes before it is ready can leave the heap's lock taken and hang the next scan.
+        bool bAnswered = false;
         for (;;) {
-            if (Cancelled(nGeneration)) {
+            if (bAnswered && Cancelled(nGeneration)) {
                 pDevice->Cancel();
                 return true;
             }
             int nLength = 0;
             status = pDevice->Read(vecChunk.data(), static_cast<int>(vecChunk.size()), &nLength);
+            bAnswered = true;
             if (status == SANE_STATUS_EOF)
                 break;
             if (status != SANE_STATUS_GOOD) {
@@ -646,15 +683,19 @@ struct CScanEngine::Impl {
     // Shared, under lock.
     std::mutex lock;
     std::condition_variable wake;
+    std::condition_variable workerEnded;
     std::deque<std::function<void()>> jobs;
     std::deque<EngineEvent> events;
     bool bQuit = false;
+    bool bWorkerEnded = false;
+    unsigned nAttachment = 0;  // counts Detach; a job's events go only to its own attachment
     ScanEngineArea lastArea;
     std::atomic<unsigned> nCancelGeneration{0};
     std::atomic<int> nPartialsWaiting{0};
     std::thread worker;
 
     // Worker thread.
+    unsigned nJobAttachment = 0;  // the attachment of the running job
     std::unique_ptr<CSaneDevice> pDevice;
     std::vector<std::pair<std::string, std::string>> vecSavedOptions;  // name, value before the scan
     std::shared_ptr<const CEngineImage> pPreview;
@@ -665,25 +706,34 @@ struct CScanEngine::Impl {
     ScanEngineArea lastScanArea;
 };
 
-CScanEngine::CScanEngine(const ScanEngineSettings& settings) : m_pImpl(std::make_unique<Impl>(settings))
+CScanEngine::CScanEngine(const ScanEngineSettings& settings) : m_pImpl(std::make_shared<Impl>(settings))
 {
     std::error_code ec;
     std::string strPattern = (std::filesystem::temp_directory_path(ec) / "qorscan-engine-XXXXXX").string();
     if (mkdtemp(strPattern.data()))
         m_pImpl->strFolder = strPattern;
-    m_pImpl->worker = std::thread([impl = m_pImpl.get()] { impl->WorkerLoop(); });
+    m_pImpl->worker = std::thread([impl = m_pImpl] { impl->WorkerLoop(); });
 }
 
+// A worker that does not end in time is inside a device call that does not return: it is left
+// to end on its own, holding its share of the engine's state.
 CScanEngine::~CScanEngine()
 {
     Detach();
+    Impl& impl = *m_pImpl;
+    bool bEnded;
     {
-        std::lock_guard<std::mutex> hold(m_pImpl->lock);
-        m_pImpl->bQuit = true;
-        m_pImpl->jobs.clear();
+        std::unique_lock<std::mutex> hold(impl.lock);
+        impl.bQuit = true;
+        impl.jobs.clear();
+        impl.wake.notify_all();
+        bEnded = impl.workerEnded.wait_for(hold, std::chrono::milliseconds(impl.settings.nStopTimeoutMs),
+                                           [&impl] { return impl.bWorkerEnded; });
     }
-    m_pImpl->wake.notify_all();
-    m_pImpl->worker.join();
+    if (bEnded)
+        impl.worker.join();
+    else
+        impl.worker.detach();
     if (!m_pImpl->strFolder.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(m_pImpl->strFolder, ec);
@@ -727,22 +777,21 @@ void CScanEngine::Detach()
     Impl& impl = *m_pImpl;
     if (!impl.spBag)
         return;
-    // Cancelled jobs end quickly, each with its last events (a scan's "scan.busy" false).
+    // Cancelled jobs end quickly, each with its last events (a scan's "scan.busy" false); one
+    // that does not end in time gets its busy period ended here, and its later events go nowhere.
     Cancel();
-    while (impl.bBusy) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(impl.settings.nStopTimeoutMs);
+    while (impl.bBusy && std::chrono::steady_clock::now() < deadline) {
         impl.Deliver(true);
         if (impl.bBusy)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    const HWND hWnd = impl.StopListening();
+    if (impl.bBusy)
+        impl.EndBusyPeriodOfStuckJob();
     for (DWORD nCmd : {QORSCAN_CMDID_PREVIEW, QORSCAN_CMDID_SCAN, QORSCAN_CMDID_AUTOCROP})
         impl.spBag->SetExecHandler(nCmd, nullptr);
     impl.spBag.Release();
-    HWND hWnd;
-    {
-        std::lock_guard<std::mutex> hold(impl.lock);
-        hWnd = impl.hwndEvents;
-        impl.hwndEvents = nullptr;
-    }
     DestroyWindow(hWnd);
 }
 

@@ -59,6 +59,11 @@ struct ScanEngineSettings {
     // A pause after each hundredth of the image read, milliseconds: a fast device (the built-in
     // scene) then scans at a scanner's pace, so that a person sees the page grow.
     int nPartialPauseMs = 0;
+    // How long Detach and the destructor wait, milliseconds, for a job to end after its cancel.
+    // A device that does not answer (a SANE call that never returns) is left to its worker
+    // thread after that: the busy period ends for the sinks, and nothing the job does later
+    // reaches them.
+    int nStopTimeoutMs = 5000;
     // Further device options as "name=value", set after the job's own on every scan (the test
     // backend's "read-delay=yes", "read-return-value=SANE_STATUS_JAMMED" and so on). An option
     // that cannot be set fails the scan.
@@ -91,7 +96,8 @@ public:
     // writes "scan.init" true and "scan.busy" false, and makes the hidden window on this
     // thread. E_POINTER without a bag; the error of the engine's folder or window.
     HRESULT Attach(CHostPropertyBag* pBag);
-    // Cancels what runs, waits for the worker, removes the handlers and the window.
+    // Cancels what runs, waits for it to end (at most nStopTimeoutMs), removes the handlers
+    // and the window.
     void Detach();
 
     // What the Exec handlers do. HRESULT_FROM_WIN32(ERROR_BUSY) while the engine is busy;
@@ -120,7 +126,8 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> m_pImpl;
+    // Shared with the worker thread, which may outlive the engine (see nStopTimeoutMs).
+    std::shared_ptr<Impl> m_pImpl;
 };
 
 // Page units (thousandths of an inch) to millimetres, for the device's geometry.

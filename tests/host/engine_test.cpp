@@ -14,6 +14,10 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "host_test_support.h"
 
 // SANE's test backend loses a buffer of its reader thread when a frame ends early (a cancel, an
@@ -271,6 +275,79 @@ TEST_F(Engine, CancelMidScanEndsTheBusyPeriodWithoutAFinalPreview)
     EXPECT_EQ(100, PreviewNumbers().back());
     EXPECT_EQ("scan.busy", vecKeys.back());
     EXPECT_FALSE(BagBusy());
+}
+
+// A cancel at any moment after the start: at once, after some of the worker's steps, after
+// some reads. Formerly a cancel right after the start could reach SANE's test backend while
+// its reader thread was still setting up, which hung the next scan (and whoever waited for
+// it). Every preview must end its busy period, and the next one must go through.
+TEST_F(Engine, ACancelAtAnyMomentEndsTheScanAndTheNextOneRuns)
+{
+    // Reads of 2000 bytes, 1 ms each: a letter page at 100 dpi takes over a thousand.
+    Start(TestBackend({"read-delay=yes", "read-delay-duration=1000", "read-limit=yes", "read-limit-size=2000"}));
+    for (int nCase = 0; nCase < 40; ++nCase) {
+        SCOPED_TRACE(nCase);
+        m_vecReceived.clear();
+        ASSERT_EQ(S_OK, Exec(QORSCAN_CMDID_PREVIEW));
+        // Cases 0 to 9 cancel before the worker ran at all or while it sets the device up,
+        // the later ones a growing number of milliseconds into the reading.
+        if (nCase >= 10)
+            std::this_thread::sleep_for(std::chrono::microseconds(250 * (nCase - 10)));
+        else
+            for (int i = 0; i < nCase; ++i) std::this_thread::yield();
+        m_pEngine->Cancel();
+        ASSERT_TRUE(m_pEngine->PumpUntilIdle(20000)) << "the cancelled scan did not end";
+        EXPECT_EQ("scan.busy", Keys().back());
+        const std::vector<int> vecNumbers = PreviewNumbers();
+        EXPECT_EQ(vecNumbers.end(), std::find(vecNumbers.begin(), vecNumbers.end(), 100)) << "not cancelled";
+        EXPECT_FALSE(BagBusy());
+    }
+    m_vecReceived.clear();
+    m_pEngine->SetDeviceOptions({});
+    ASSERT_EQ(S_OK, Exec(QORSCAN_CMDID_PREVIEW));
+    ASSERT_TRUE(m_pEngine->PumpUntilIdle(20000));
+    ASSERT_FALSE(PreviewNumbers().empty());
+    EXPECT_EQ(100, PreviewNumbers().back());
+}
+
+// A device that does not answer: the built-in scene's device reading a named pipe that nobody
+// writes, so that SANE's start never returns. Formerly the engine's destructor waited for the
+// job for ever; now the window thread gets its busy period ended and goes on, and the worker
+// ends on its own once the device answers.
+TEST_F(Engine, ADeviceThatDoesNotAnswerDoesNotHoldTheWindowThread)
+{
+    char szFolder[] = "/tmp/qor_engine_fifo_XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(szFolder));
+    const std::string strPipe = std::string(szFolder) + "/scene.ppm";
+    ASSERT_EQ(0, mkfifo(strPipe.c_str(), 0600));
+    ScanEngineSettings settings;
+    settings.strSceneFile = strPipe;
+    settings.nStopTimeoutMs = 50;
+    Start(settings);
+    ASSERT_EQ(S_OK, Exec(QORSCAN_CMDID_PREVIEW));
+    EXPECT_FALSE(m_pEngine->PumpUntilIdle(200)) << "the device should still be starting";
+    m_pEngine->Cancel();
+    m_pEngine.reset();
+    EXPECT_EQ((std::vector<std::string>{"scan.busy"}), Keys());
+    EXPECT_FALSE(BagBusy());
+
+    // The device answers at last (with no picture): the old worker lets it go, and a new
+    // engine scans the scene as usual once it is free.
+    const int fdWriter = open(strPipe.c_str(), O_WRONLY);
+    ASSERT_GE(fdWriter, 0);
+    close(fdWriter);
+    Start(ScanEngineSettings());
+    for (int nTry = 0; nTry < 100; ++nTry) {
+        m_vecReceived.clear();
+        ASSERT_EQ(S_OK, Exec(QORSCAN_CMDID_PREVIEW));
+        ASSERT_TRUE(m_pEngine->PumpUntilIdle(20000));
+        if (Keys().front() != "scan.error")
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the old worker is still closing it
+    }
+    ASSERT_FALSE(PreviewNumbers().empty());
+    EXPECT_EQ(100, PreviewNumbers().back());
+    std::filesystem::remove_all(szFolder);
 }
 
 TEST_F(Engine, AScanTakesTheCropInMillimetresAtTheJobsResolution)
