@@ -73,6 +73,7 @@ private slots:
     void cursorOverACornerIsTheResizeCursor();
     void feederWarningAnsweredOnceIsNotShownAgain();
     void finalScanSavesEachPhoto();
+    void savedPhotosAreTurnedAndMirroredAsShown();
     void closingDuringAScanADragOrTheWarning();
 
 private:
@@ -475,6 +476,39 @@ void AppTest::finalScanSavesEachPhoto()
     // No file was overwritten: the PNGs of the first scan are still there.
     for (const QString& strFile : files)
         QVERIFY(QFile::exists(strFile));
+}
+
+// Turned right, then mirrored left to right on screen: the saved photo is the scene's photo
+// put through the same two steps, in that order.
+void AppTest::savedPhotosAreTurnedAndMirroredAsShown()
+{
+    QVERIFY(Open());
+    PreviewAndCropPhotos();
+    const RECT rcFirst = Frames()[0];
+    m_pWindow->CommandAction(QORSCAN_CMDID_ROTATE_RIGHT)->trigger();
+    m_pWindow->CommandAction(QORSCAN_CMDID_MIRROR_HORIZONTAL)->trigger();
+    QSignalSpy saved(m_pWindow, &CScanWindow::photosSaved);
+    RunJob(QORSCAN_CMDID_SCAN);
+    QVERIFY(WaitFor([&] { return saved.count() > 0; }));
+    QCOMPARE(m_pWindow->LastSavedFiles().size(), 3);
+    const QImage photo = QImage(m_pWindow->LastSavedFiles().first()).convertToFormat(QImage::Format_RGB32);
+    const int nDpi = 150;
+    const QRect rcScene(QPoint(qRound(rcFirst.left * nDpi / 1000.0), qRound(rcFirst.top * nDpi / 1000.0)),
+                        QPoint(qRound(rcFirst.right * nDpi / 1000.0) - 1, qRound(rcFirst.bottom * nDpi / 1000.0) - 1));
+    const QImage expected = QImage(QStringLiteral(QOR_SCENE_FILE))
+                                .copy(rcScene)
+                                .transformed(QTransform().rotate(90))
+                                .mirrored(true, false)
+                                .convertToFormat(QImage::Format_RGB32);
+    QVERIFY(qAbs(photo.width() - expected.width()) <= 1);
+    QVERIFY(qAbs(photo.height() - expected.height()) <= 1);
+    QVERIFY(photo.width() < photo.height());  // the landscape photo stands up now
+    qint64 nDiff = 0, nCount = 0;
+    for (int y = 2; y < std::min(photo.height(), expected.height()) - 2; ++y)
+        for (int x = 2; x < std::min(photo.width(), expected.width()) - 2; ++x, ++nCount)
+            nDiff += qAbs(qGray(photo.pixel(x, y)) - qGray(expected.pixel(x, y)));
+    QVERIFY(nCount > 0);
+    QVERIFY2(nDiff <= 2 * nCount, qPrintable(QStringLiteral("mean difference %1").arg(double(nDiff) / nCount)));
 }
 
 void AppTest::closingDuringAScanADragOrTheWarning()
