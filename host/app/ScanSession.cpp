@@ -170,6 +170,7 @@ bool CScanSession::Start(HWND hWndView, const Options& options, CHostMessage::Ha
 
     m_engineSettings.strDevice = options.strDevice;
     m_engineSettings.strSaneConfigFolder = options.strSaneConfig;
+    m_engineSettings.strSceneFile = options.strSceneFile;
     m_engineSettings.nPartialPauseMs = options.nPartialPauseMs;
     m_engineSettings.nPreviewDpi = options.nPreviewDpi;
     m_pEngine = std::make_unique<CScanEngine>(m_engineSettings);

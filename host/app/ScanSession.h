@@ -29,6 +29,7 @@ public:
         std::string strDevice;        // SANE device; empty: the built-in scene
         std::string strSaneConfig;    // SANE configuration folder(s); empty: the engine's choice
         std::string strTempFolder;    // "scan.temp": emptied by the control when it lets go
+        std::string strSceneFile;     // the built-in scene's picture; empty: the build's
         int nPartialPauseMs = 0;      // see ScanEngineSettings
         int nPreviewDpi = 100;
         // Writes the application's job keys into the bag before the control binds it.

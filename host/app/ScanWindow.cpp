@@ -226,6 +226,7 @@ void CScanWindow::StartSession(const ScanWindowOptions& options)
     session.strModulePath = options.strModulePath;
     session.strDevice = m_settings.strDevice.toStdString();
     session.strSaneConfig = options.strSaneConfig;
+    session.strSceneFile = options.strSceneFile;
     session.strTempFolder = m_tempFolder.path().toStdString();
     session.nPartialPauseMs = options.nPartialPauseMs;
     session.fnFillJob = [this](CHostPropertyBag* pBag) { FillJob(pBag); };

@@ -23,6 +23,7 @@ class QProgressBar;
 struct ScanWindowOptions {
     std::string strModulePath;
     std::string strSaneConfig;    // SANE configuration folder(s) for the engine and the device list
+    std::string strSceneFile;     // the built-in scene; empty: the build's
     int nPartialPauseMs = 15;     // the built-in scene is fast: let the page be seen growing
     bool bListDevices = true;     // look for SANE devices at start
 };

@@ -57,6 +57,7 @@ int main(int argc, char** argv)
     ScanWindowOptions options;
     options.strModulePath = InstalledOr("../lib/libQORScan.so", QORSCAN_MODULE_PATH);
     options.strSaneConfig = PrepareSaneConfig(InstalledOr("../share/qorscan/sane", QORSCAN_SANE_DIR));
+    options.strSceneFile = InstalledOr("../share/qorscan/scene.ppm", "");
     options.bListDevices = !parser.isSet(noList);
     CScanWindow window(options);
     window.show();
