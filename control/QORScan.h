@@ -120,16 +120,16 @@ public:
 private:
     // --- Implementation
     // Load's parts: the keys cleared in a bag being let go, the page geometry and frames
-    // taken from the bag, and the switch that makes a crop the page.
+    // taken from the bag being bound, and the switch that makes a crop the page.
     void ClearBagKeys(IPropertyBag* pBag);
-    void TakePageGeometry();
-    void TakeFrames();
+    void TakePageGeometry(IPropertyBag* pBag);
+    void TakeFrames(IPropertyBag* pBag);
     void ApplyCropAsPage(bool bForce = false);
     // Makes the crop the frames' bounding box and writes "scan.pos" and "scan.crop" into pBag
     // where they changed; true when either did.
     bool CropToFrames(IPropertyBag* pBag);
     // Whether a key of the bag asks for the automatic crop.
-    bool IsAutoCropRequested(LPCOLESTR pszKey);
+    static bool IsAutoCropRequested(IPropertyBag* pBag, LPCOLESTR pszKey);
     // Shows the sample page again when it is shown on a known page.
     void ReloadPreview();
     // Attaching step: subclasses the site's window; false when the site has no usable window.

@@ -12,14 +12,16 @@ STDMETHODIMP CQORScan::Load(IPropertyBag* pPropBag, IErrorLog* /*pErrorLog*/)
 {
     const bool bWasBound = m_spPropertyBag != nullptr;
     if (bWasBound) {
+        // Held for the calls into it: any of them may call back and unbind it.
+        ATL::CComPtr<IPropertyBag> spOld(m_spPropertyBag);
         IQORAdvice* pBagAdvice = nullptr;
-        if (SUCCEEDED(m_spPropertyBag->QueryInterface(IID_IQORAdvice, reinterpret_cast<void**>(&pBagAdvice)))) {
+        if (SUCCEEDED(spOld->QueryInterface(IID_IQORAdvice, reinterpret_cast<void**>(&pBagAdvice)))) {
             pBagAdvice->Unadvise(m_dwBagAdviseCookie);
             pBagAdvice->Release();
         }
         // Only unbinding ends the job; a new bag takes it over.
         if (pPropBag == nullptr)
-            ClearBagKeys(m_spPropertyBag);
+            ClearBagKeys(spOld);
     }
     if (m_dwBagSinkCookie != 0)
         Unadvise(m_dwBagSinkCookie);
@@ -45,17 +47,20 @@ STDMETHODIMP CQORScan::Load(IPropertyBag* pPropBag, IErrorLog* /*pErrorLog*/)
         if (pUnkSelf != nullptr)
             pUnkSelf->Release();
 
+        // The bag's calls (its Advise above, its Reads below) may call back and bind another
+        // bag or none: that binding stands, and this one goes no further.
         IQORNotify* pBagNotify = nullptr;
-        if (SUCCEEDED(pPropBag->QueryInterface(IID_IQORNotify, reinterpret_cast<void**>(&pBagNotify)))) {
+        if (m_spPropertyBag == pPropBag &&
+            SUCCEEDED(pPropBag->QueryInterface(IID_IQORNotify, reinterpret_cast<void**>(&pBagNotify)))) {
             Advise(pBagNotify, &m_dwBagSinkCookie);
             pBagNotify->Release();
         }
 
         // A second Load does not move what the view already has.
-        if (::IsRectEmpty(&m_rcPage) || ::IsRectEmpty(&m_rcCrop)) {
-            TakePageGeometry();
+        if (m_spPropertyBag == pPropBag && (::IsRectEmpty(&m_rcPage) || ::IsRectEmpty(&m_rcCrop))) {
+            TakePageGeometry(pPropBag);
             DWORD dwType = 0;
-            if (BagValue(m_spPropertyBag, QORSCAN_KEY_SCAN_TYPE).AsInteger(VT_I4, dwType)) {
+            if (BagValue(pPropBag, QORSCAN_KEY_SCAN_TYPE).AsInteger(VT_I4, dwType)) {
                 const LONG lType = static_cast<LONG>(dwType);
                 if (lType == QORSCAN_TYPE_BLACKWHITE)
                     m_nColorMode = 1;
@@ -67,12 +72,12 @@ STDMETHODIMP CQORScan::Load(IPropertyBag* pPropBag, IErrorLog* /*pErrorLog*/)
             if (m_bSampleShown)
                 SetPreviewImage();
         }
-        if (!bWasBound) {
+        if (!bWasBound && m_spPropertyBag == pPropBag) {
             VARIANT var;
             ::VariantInit(&var);
             var.vt = VT_UI4;
             var.ulVal = 1;
-            m_spPropertyBag->Write(QORSCAN_KEY_SCAN_PAGE, &var);
+            pPropBag->Write(QORSCAN_KEY_SCAN_PAGE, &var);
         }
     }
 
@@ -144,27 +149,25 @@ void CQORScan::ClearBagKeys(IPropertyBag* pBag)
         DeleteFolderFiles(temp.var.bstrVal);
 }
 
-void CQORScan::TakePageGeometry()
+void CQORScan::TakePageGeometry(IPropertyBag* pBag)
 {
-    if (m_spPropertyBag == nullptr)
-        return;
     DWORD dwPair = 0;
-    if (BagValue(m_spPropertyBag, QORSCAN_KEY_SCAN_SIZE).AsInteger(VT_UI4, dwPair)) {
+    if (BagValue(pBag, QORSCAN_KEY_SCAN_SIZE).AsInteger(VT_UI4, dwPair)) {
         m_rcPage.right = static_cast<LONG>(QorScanPairLow(dwPair));
         m_rcPage.bottom = static_cast<LONG>(QorScanPairHigh(dwPair));
         m_fPageAspect = AspectOf(m_rcPage);
         m_bLandscape = m_bPageLandscape = m_rcPage.right - m_rcPage.left > m_rcPage.bottom - m_rcPage.top;
     }
-    if (BagValue(m_spPropertyBag, QORSCAN_KEY_SCAN_POS).AsInteger(VT_UI4, dwPair)) {
+    if (BagValue(pBag, QORSCAN_KEY_SCAN_POS).AsInteger(VT_UI4, dwPair)) {
         m_rcCrop.left = static_cast<LONG>(QorScanPairLow(dwPair));
         m_rcCrop.top = static_cast<LONG>(QorScanPairHigh(dwPair));
     }
-    if (BagValue(m_spPropertyBag, QORSCAN_KEY_SCAN_CROP).AsInteger(VT_UI4, dwPair)) {
+    if (BagValue(pBag, QORSCAN_KEY_SCAN_CROP).AsInteger(VT_UI4, dwPair)) {
         m_rcCrop.right = m_rcCrop.left + static_cast<LONG>(QorScanPairLow(dwPair));
         m_rcCrop.bottom = m_rcCrop.top + static_cast<LONG>(QorScanPairHigh(dwPair));
         ApplyCropAsPage();
     }
-    TakeFrames();
+    TakeFrames(pBag);
     if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) {
         SetPageAndCrop(m_rcPage, m_rcCrop, false);
         if (UpdateZoom())
@@ -174,10 +177,10 @@ void CQORScan::TakePageGeometry()
 }
 
 // Arrays of different lengths, or not VT_UI4 arrays from 0, give no frames.
-void CQORScan::TakeFrames()
+void CQORScan::TakeFrames(IPropertyBag* pBag)
 {
-    BagValue positions(m_spPropertyBag, QORSCAN_KEY_SCAN_MULTIPOS_ARRAY);
-    BagValue sizes(m_spPropertyBag, QORSCAN_KEY_SCAN_MULTICROP_ARRAY);
+    BagValue positions(pBag, QORSCAN_KEY_SCAN_MULTIPOS_ARRAY);
+    BagValue sizes(pBag, QORSCAN_KEY_SCAN_MULTICROP_ARRAY);
     std::vector<DWORD> vecPos, vecSize;
     if (!positions.bRead || !sizes.bRead || !PairArray(positions.var, vecPos) || !PairArray(sizes.var, vecSize) ||
         vecPos.empty() || vecPos.size() != vecSize.size())

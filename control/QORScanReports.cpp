@@ -56,19 +56,19 @@ bool BagHolds(IPropertyBag* pBag, LPCOLESTR pszName, DWORD dwValue)
 
 void CQORScan::ReportFrames(int nIndex)
 {
-    if (m_spPropertyBag == nullptr)
+    ATL::CComPtr<IPropertyBag> spBag(m_spPropertyBag);  // a write may call back and unbind it
+    if (spBag == nullptr)
         return;
-    WriteNull(m_spPropertyBag, QORSCAN_KEY_SCAN_MULTIPOS_ARRAY);
-    WriteNull(m_spPropertyBag, QORSCAN_KEY_SCAN_MULTICROP_ARRAY);
-    WriteNull(m_spPropertyBag, QORSCAN_KEY_SCAN_AUTOCROP_SINGLE);
-    WriteNull(m_spPropertyBag, QORSCAN_KEY_SCAN_AUTOCROP_MULTI);
+    WriteNull(spBag, QORSCAN_KEY_SCAN_MULTIPOS_ARRAY);
+    WriteNull(spBag, QORSCAN_KEY_SCAN_MULTICROP_ARRAY);
+    WriteNull(spBag, QORSCAN_KEY_SCAN_AUTOCROP_SINGLE);
+    WriteNull(spBag, QORSCAN_KEY_SCAN_AUTOCROP_MULTI);
 
     if (nIndex < 0) {
-        WritePair(m_spPropertyBag, QORSCAN_KEY_SCAN_POS, m_rcCrop.left, m_rcCrop.top);
-        WritePair(m_spPropertyBag, QORSCAN_KEY_SCAN_CROP, m_rcCrop.right - m_rcCrop.left,
-                  m_rcCrop.bottom - m_rcCrop.top);
+        WritePair(spBag, QORSCAN_KEY_SCAN_POS, m_rcCrop.left, m_rcCrop.top);
+        WritePair(spBag, QORSCAN_KEY_SCAN_CROP, m_rcCrop.right - m_rcCrop.left, m_rcCrop.bottom - m_rcCrop.top);
     } else {
-        const bool bCropChanged = CropToFrames(m_spPropertyBag);
+        const bool bCropChanged = CropToFrames(spBag);
         if (!m_vecFrames.empty()) {
             std::vector<DWORD> positions, sizes;
             positions.reserve(m_vecFrames.size());
@@ -78,8 +78,8 @@ void CQORScan::ReportFrames(int nIndex)
                 sizes.push_back(QorScanMakePair(static_cast<DWORD>(rc.right - rc.left + 1),
                                                 static_cast<DWORD>(rc.bottom - rc.top + 1)));
             }
-            WriteUI4Array(m_spPropertyBag, QORSCAN_KEY_SCAN_MULTIPOS_ARRAY, positions);
-            WriteUI4Array(m_spPropertyBag, QORSCAN_KEY_SCAN_MULTICROP_ARRAY, sizes);
+            WriteUI4Array(spBag, QORSCAN_KEY_SCAN_MULTIPOS_ARRAY, positions);
+            WriteUI4Array(spBag, QORSCAN_KEY_SCAN_MULTICROP_ARRAY, sizes);
         }
         // The view lays itself out again for the new crop.
         if (bCropChanged)
@@ -90,27 +90,28 @@ void CQORScan::ReportFrames(int nIndex)
 
 void CQORScan::ReportOrientation()
 {
-    if (m_spPropertyBag == nullptr)
+    ATL::CComPtr<IPropertyBag> spBag(m_spPropertyBag);  // as above
+    if (spBag == nullptr)
         return;
     bool bMirrorV = false, bMirrorH = false;
     int nAngle = 0;
     GetOrientation(bMirrorV, bMirrorH, nAngle);
 
     const LONG nDegrees = nAngle / 100;
-    if (!BagHolds(m_spPropertyBag, QORSCAN_KEY_SCAN_ROTATE, static_cast<DWORD>(nDegrees))) {
+    if (!BagHolds(spBag, QORSCAN_KEY_SCAN_ROTATE, static_cast<DWORD>(nDegrees))) {
         VARIANT var;
         ::VariantInit(&var);
         var.vt = VT_I4;
         var.lVal = nDegrees;
-        m_spPropertyBag->Write(QORSCAN_KEY_SCAN_ROTATE, &var);
+        spBag->Write(QORSCAN_KEY_SCAN_ROTATE, &var);
     }
 
     // The flags follow the page as it is turned: across a quarter turn they swap places.
     const bool bQuarterTurn = nDegrees == 90 || nDegrees == 270;
     const DWORD dwFlip = bQuarterTurn ? QorScanMakePair(bMirrorV, bMirrorH) : QorScanMakePair(bMirrorH, bMirrorV);
-    if (!BagHolds(m_spPropertyBag, QORSCAN_KEY_SCAN_FLIP, dwFlip)) {
+    if (!BagHolds(spBag, QORSCAN_KEY_SCAN_FLIP, dwFlip)) {
         VARIANT var = QorScanPairVariant(QorScanPairLow(dwFlip), QorScanPairHigh(dwFlip));
-        m_spPropertyBag->Write(QORSCAN_KEY_SCAN_FLIP, &var);
+        spBag->Write(QORSCAN_KEY_SCAN_FLIP, &var);
     }
 }
 

@@ -29,8 +29,9 @@ LRESULT CQORScan::OnScroll(UINT uMsg, WPARAM wParam, LPARAM /*lParam*/, BOOL& bH
 
 LRESULT CQORScan::OnGetCrop(UINT /*uMsg*/, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& /*bHandled*/)
 {
-    if (m_spPropertyBag != nullptr && (IsAutoCropRequested(QORSCAN_KEY_SCAN_AUTOCROP_SINGLE) ||
-                                       IsAutoCropRequested(QORSCAN_KEY_SCAN_AUTOCROP_MULTI)))
+    ATL::CComPtr<IPropertyBag> spBag(m_spPropertyBag);  // a read may call back and unbind it
+    if (spBag != nullptr && (IsAutoCropRequested(spBag, QORSCAN_KEY_SCAN_AUTOCROP_SINGLE) ||
+                             IsAutoCropRequested(spBag, QORSCAN_KEY_SCAN_AUTOCROP_MULTI)))
         Exec(&CGID_ScanControl, QORSCAN_CMDID_AUTOCROP, 0, nullptr, nullptr);  // refusals are not ours to report
     return 0;
 }
@@ -38,10 +39,10 @@ LRESULT CQORScan::OnGetCrop(UINT /*uMsg*/, WPARAM /*wParam*/, LPARAM /*lParam*/,
 // --- Implementation
 
 // Only the value's low 16 bits carry the request; a failed read asks for nothing.
-bool CQORScan::IsAutoCropRequested(LPCOLESTR pszKey)
+bool CQORScan::IsAutoCropRequested(IPropertyBag* pBag, LPCOLESTR pszKey)
 {
     ATL::CComVariant var;
-    return SUCCEEDED(m_spPropertyBag->Read(pszKey, &var, nullptr)) && var.uiVal != 0;
+    return SUCCEEDED(pBag->Read(pszKey, &var, nullptr)) && var.uiVal != 0;
 }
 
 void CQORScan::ReloadPreview()

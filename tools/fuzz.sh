@@ -42,7 +42,7 @@ for target in "${targets[@]}"; do
   "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "fuzz/corpus/${target#fuzz_}" >"$log" 2>&1 || status=$?
   # libFuzzer's last status line: "#<runs> DONE cov: <edges> ft: <features> ... exec/s: <rate>".
-  summary=$(grep -E '^#[0-9]+ +(DONE|pulse|NEW|REDUCE|INITED)' "$log" | tail -n 1 || true)
+  summary=$(grep -E '^#[0-9]+[[:space:]]+(DONE|pulse|NEW|REDUCE|INITED)' "$log" | tail -n 1 || true)
   echo "$target: ${summary:-no status line}"
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" | sed 's/^/    /' || true
   if ((status != 0)); then

@@ -83,13 +83,14 @@ REGSAM MapAccess(REGSAM sam)
 }
 
 // A hive the user may only read (a read-only file, or none in an unwritable folder) refuses
-// write access when the key is opened, as Windows does for a key the user may not change.
+// write access when the key is opened, as Windows does for a key the user may not change; so
+// does a damaged one.
 REGSAM GrantAccess(HiveId hive, REGSAM sam)
 {
     REGSAM access = MapAccess(sam);
     if ((access & kWriteRights) && !GetHive(hive).Writable()) {
         if (!(sam & MAXIMUM_ALLOWED))
-            Fail(ERROR_ACCESS_DENIED);
+            Fail(GetHive(hive).WriteRefusal());
         access &= ~kWriteRights;
     }
     return access;

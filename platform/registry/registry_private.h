@@ -60,7 +60,9 @@ public:
     // written is opened read-only (writes fail with ERROR_ACCESS_DENIED); where the folder
     // cannot be written either, it is read as it stands when opened, without later changes
     // of other processes. No file in a folder that cannot be written: a read-only empty hive.
-    // A file that is not a registry database fails with ERROR_BADDB and is left as it is.
+    // A file that is not a registry database fails with ERROR_BADDB and is left as it is. A
+    // database whose tables and indexes disagree is read as it stands and refuses writes:
+    // SQLite could report a write into it as done and then not find it.
     static std::unique_ptr<Hive> Open(const std::string& path);
     // A hive that exists in memory only and refuses writes (HKEY_USERS).
     static std::unique_ptr<Hive> OpenEmpty();
@@ -69,6 +71,9 @@ public:
     Hive& operator=(const Hive&) = delete;
 
     bool Writable() const { return m_writable; }
+    // Why a write is refused: ERROR_ACCESS_DENIED for a hive the user may only read,
+    // ERROR_REGISTRY_CORRUPT for a damaged one (see Open).
+    LSTATUS WriteRefusal() const { return m_corrupt ? ERROR_REGISTRY_CORRUPT : ERROR_ACCESS_DENIED; }
     void Flush();  // committed changes to the disk
 
     // Groups the reads and writes of one registry call. A write transaction takes the
@@ -104,10 +109,12 @@ private:
     Hive(sqlite3* db, bool writable) : m_db(db), m_writable(writable) {}
     static std::unique_ptr<Hive> OpenSnapshot(const std::string& path);
     bool EnsureSchema();
+    bool IsIntact();
     void Exec(const char* sql);
 
     sqlite3* m_db;
     bool m_writable;
+    bool m_corrupt = false;
 };
 
 enum class HiveId { Machine, User, Users };

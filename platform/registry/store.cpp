@@ -175,6 +175,10 @@ std::unique_ptr<Hive> Hive::Open(const std::string& path)
     try {
         if (!hive->EnsureSchema())
             return OpenEmpty();
+        if (writable && !hive->IsIntact()) {
+            hive->m_writable = false;
+            hive->m_corrupt = true;
+        }
     } catch (const Failure& failure) {
         // A read-only file in a folder that cannot be written has no log files to share with
         // its writers; it can still be read as it stands.
@@ -257,10 +261,22 @@ bool Hive::EnsureSchema()
     return true;
 }
 
+// The whole check (not quick_check): an index that misses rows of its table is what makes a
+// write vanish. A hive is small, and it is checked once, when it is opened.
+bool Hive::IsIntact()
+{
+    try {
+        Statement check(m_db, "PRAGMA integrity_check(1)");
+        return check.Step() && check.Bytes(0) == std::vector<BYTE>{'o', 'k'};
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
 Hive::Transaction::Transaction(Hive& hive, bool write) : m_hive(hive)
 {
     if (write && !hive.m_writable)
-        Fail(ERROR_ACCESS_DENIED);
+        Fail(hive.WriteRefusal());
     hive.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
 
 #include "control_test_support.h"
 
@@ -112,6 +114,57 @@ TEST_F(ControlBag, UnbindingClearsTheJobKeysInOrder)
     ATL::CComVariant var;
     EXPECT_EQ(E_NOINTERFACE, Query<IPropertyBag>()->Read(QORSCAN_KEY_SCAN_SIZE, &var, nullptr));
     EXPECT_TRUE(m_pBag->AdviseCookies().empty());
+}
+
+// A host bag that unbinds the control from inside one of the control's calls on it. Formerly
+// the control went on through its pointer to the bag, which the nested Load(null) had emptied:
+// a call through a null pointer (the protocol fuzzer found it in Load's geometry reads). The
+// nested unbinding stands; a Load it interrupted writes nothing more into the bag.
+TEST_F(ControlBag, ABagThatUnbindsTheControlFromInsideItsCallsBreaksNothing)
+{
+    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_SIZE, ATL::CComVariant(QorScanMakePair(8500, 11000))));
+    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_CROP, ATL::CComVariant(QorScanMakePair(8500, 11000))));
+    ASSERT_EQ(S_OK, m_pBag->SetValue(QORSCAN_KEY_SCAN_AUTOCROP_SINGLE, ATL::CComVariant(1)));
+    auto spPersist = Query<IPersistPropertyBag>();
+    const auto bind = [&] { spPersist->Load(m_pBag, nullptr); };
+    const struct {
+        const char* pszWhat;
+        bool bLoad;            // the call is the binding itself (else the control is bound first)
+        HostBagCallKind kind;  // the first call of this kind unbinds
+        std::function<void()> fnDo;
+    } rgCases[] = {
+        {"binding, at the Advise", true, HostBagCallKind::Advise, bind},
+        {"binding, at the first Read", true, HostBagCallKind::Read, bind},
+        {"a turn's report", false, HostBagCallKind::Read,
+         [&] { Query<IOleCommandTarget>()->Exec(&CGID_ScanControl, QORSCAN_CMDID_ROTATE_RIGHT, 0, nullptr, nullptr); }},
+        {"a frame report", false, HostBagCallKind::Write, [&] { m_pControl->ReportFrames(-1); }},
+        {"the automatic crop's request", false, HostBagCallKind::Read,
+         [&] { ::SendMessageW(m_hWndChild, g_uMsgGetCrop, 0, 0); }},
+    };
+    for (const auto& c : rgCases) {
+        SCOPED_TRACE(c.pszWhat);
+        m_pControl->m_rcPage = m_pControl->m_rcCrop = RECT{};  // so that a Load reads the geometry
+        if (!c.bLoad)
+            bind();
+        bool bUnbound = false;
+        m_pBag->SetCallHook([&](const CHostBagCall& call) {
+            if (call.kind == c.kind && !bUnbound) {
+                bUnbound = true;
+                spPersist->Load(nullptr, nullptr);
+                m_pBag->ClearCalls();
+            }
+        });
+        c.fnDo();
+        m_pBag->SetCallHook(nullptr);
+        EXPECT_TRUE(bUnbound);
+        EXPECT_EQ(nullptr, m_pControl->m_spPropertyBag);
+        EXPECT_TRUE(m_pBag->AdviseCookies().empty());
+        for (const std::string& strCall : m_pBag->CallTexts()) {
+            if (c.bLoad) {
+                EXPECT_EQ(0u, strCall.rfind("Read", 0)) << "after the unbinding: " << strCall;
+            }
+        }
+    }
 }
 
 TEST_F(ControlBag, UnbindingEmptiesTheJobsTemporaryFolder)

@@ -240,6 +240,47 @@ TEST_F(StoreTest, DamagedPagesGiveAnErrorNotACrash)
     EXPECT_EQ(bytes, ReadFile(path));
 }
 
+// A hive whose index of values misses rows of its table: SQLite takes writes into it, which
+// later lookups through the index may not find (the registry fuzzer had a write reported as
+// done and then not found). Such a hive is read as it stands and refuses every write.
+TEST_F(StoreTest, AHiveWhoseIndexMissesRowsRefusesWrites)
+{
+    HKEY key = Create(HKEY_CURRENT_USER, u"Software\\QorTest");
+    ASSERT_EQ(ERROR_SUCCESS, SetText(key, u"Old", u"kept"));
+    RegCloseKey(key);
+    qor::ResetRegistry();
+
+    // The root page of the index becomes an empty leaf; the table keeps its rows.
+    const std::string path = m_folder + "/HKCU.db";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db));
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(db,
+                                            "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master"
+                                            " WHERE name = 'sqlite_autoindex_key_values_1'",
+                                            -1, &stmt, nullptr));
+    ASSERT_EQ(SQLITE_ROW, sqlite3_step(stmt));
+    const int nRootPage = sqlite3_column_int(stmt, 0), cbPage = sqlite3_column_int(stmt, 1);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    ASSERT_GT(nRootPage, 1);
+    std::string bytes = ReadFile(path);
+    std::string page(static_cast<size_t>(cbPage), '\0');
+    page[0] = 0x0A;  // an index leaf without cells, its content area starting at the page's end
+    page[5] = static_cast<char>((cbPage >> 8) & 0xFF);
+    page[6] = static_cast<char>(cbPage & 0xFF);
+    bytes.replace(static_cast<size_t>(nRootPage - 1) * cbPage, page.size(), page);
+    WriteFile(path, bytes);
+
+    EXPECT_EQ(ERROR_REGISTRY_CORRUPT, SetText(HKEY_CURRENT_USER, u"New", u"lost"));
+    EXPECT_EQ(ERROR_REGISTRY_CORRUPT, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\QorTest", 0, nullptr, 0,
+                                                      KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"Software\\QorTest", &key));  // reading goes on
+    RegCloseKey(key);
+    qor::ResetRegistry();
+    EXPECT_EQ(bytes, ReadFile(path));
+}
+
 TEST_F(StoreTest, FolderThatCannotBeCreatedGivesAReadOnlyEmptyHive)
 {
     // A regular file where the folder should be: no one, not even root, can create it.
